@@ -1,0 +1,49 @@
+#pragma once
+#include "common/ErrorInfo.h"
+#include "common/Program.h"
+#include "common/Text.h"
+#include "platform/Platform.h"
+#include <cstdint>
+
+// The program's one window and all of its logic. The window itself (controls,
+// messages) belongs to the platform layer, which calls the handlers below.
+class frmMain {
+public:
+    explicit frmMain(Platform& platform) : platform_(platform) {}
+    frmMain(const frmMain&) = delete;
+    frmMain& operator=(const frmMain&) = delete;
+
+    // Start-up and shutdown (Load.cpp).
+    void Form_Load();
+    void Form_Close(int16_t& nCancel);
+    // The argument portion of a command line: what follows the program's name
+    // and the blanks after it, untouched.
+    static Text ArgumentOf(const Text& sCommandLine);
+
+    // The dialog (Dialog.cpp).
+    void txtMain_TextChanged();
+    void cmdMain_Press(int16_t nButton);
+
+    // The error report (Report.cpp).
+    void ErrorMsg(const Text& sPlace);
+    // The end of a catch-all handler: keeps the caught failure, reports it and
+    // ends the program. Called only inside a catch (...) block.
+    [[noreturn]] void ReportAndEnd(const Text& sPlace);
+    static Text VersionText(const AppVersion& version);
+    static Text ReportText(const Text& sPlace, const ErrorInfo& failure, const AppVersion& version);
+
+    const ErrorInfo& CurrentFailure() const { return Err_; }
+
+private:
+    // The transfer (Transfer.cpp).
+    void CopyToClip(Text sPath);
+    Text ReadText(const Text& sPath);
+
+    // Called first thing in a catch (...) handler: keeps the caught failure in
+    // the slot. Anything that is not a failure (the tests' end-of-program
+    // sentinel) passes on.
+    void StoreFailure();
+
+    Platform& platform_;
+    ErrorInfo Err_;  // the current failure
+};

@@ -1,0 +1,50 @@
+#pragma once
+#include "common/Text.h"
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class frmMain;
+
+// What frmMain needs from the system, and nothing more. Every operation raises
+// ErrorInfo on failure. The real layer is platform/win32; tests use a fake.
+class Platform {
+public:
+    // An open file; destroying it closes the file.
+    class File {
+    public:
+        virtual ~File() = default;
+        virtual int64_t Length() = 0;
+        // Reads exactly nCount bytes from the start of the file; fewer is a failure.
+        virtual std::string Read(int32_t nCount) = 0;
+    };
+
+    virtual ~Platform() = default;
+
+    // The process command line as the system gives it, program name included.
+    virtual Text CommandLine() = 0;
+
+    // Opens an existing disk file for reading; anything else (a device, a pipe,
+    // a folder) is a path/file access error.
+    virtual std::unique_ptr<File> OpenForRead(const Text& sPath) = 0;
+    // Bytes in the system's ANSI code page to UTF-16.
+    virtual Text AnsiToText(const std::string& bytes) = 0;
+
+    virtual void ShowForm() = 0;
+    virtual void HideForm() = 0;
+    // Closes the window; its close notification runs frmMain::Form_Close.
+    virtual void CloseForm() = 0;
+
+    // The path field, txtMain. Setting its text runs frmMain::txtMain_TextChanged.
+    virtual void SetFieldText(const Text& sText) = 0;
+    virtual Text FieldText() = 0;
+    virtual void SelectField(int32_t nStart, int32_t nLength) = 0;
+    // The field's own copy command: SendMessageA(field, WM_COPY, 0, 0).
+    virtual void CopyField() = 0;
+
+    // cmdMain(0), "OK".
+    virtual void EnableOk(bool bEnabled) = 0;
+
+    // A modal message box; returns when the user dismisses it.
+    virtual void ShowMessage(const Text& sText, const Text& sTitle, uint32_t nStyle) = 0;
+};

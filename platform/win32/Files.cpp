@@ -1,0 +1,120 @@
+// Files and text: reading a whole file, converting it from the ANSI code page,
+// and turning Win32 errors into the program's failures.
+#include "platform/win32/Win32Platform.h"
+#include "platform/win32/Wide.h"
+
+namespace {
+
+class Win32File final : public Platform::File {
+public:
+    explicit Win32File(HANDLE h) : h_(h) {}
+    Win32File(const Win32File&) = delete;
+    Win32File& operator=(const Win32File&) = delete;
+    ~Win32File() override { CloseHandle(h_); }
+
+    int64_t Length() override
+    {
+        LARGE_INTEGER nSize;
+        if (!GetFileSizeEx(h_, &nSize))
+            throw Win32Platform::Failure(GetLastError());
+        return nSize.QuadPart;
+    }
+
+    std::string Read(int32_t nCount) override
+    {
+        std::string bytes(static_cast<size_t>(nCount), '\0');
+        DWORD nRead = 0;
+        if (nCount > 0 && !ReadFile(h_, bytes.data(), static_cast<DWORD>(nCount), &nRead, nullptr))
+            throw Win32Platform::Failure(GetLastError());
+        if (nRead != static_cast<DWORD>(nCount))
+            throw ErrorInfo{ErrorInfo::InputPastEnd,
+                            u"The file became shorter while it was being read. Nothing was copied."};
+        return bytes;
+    }
+
+private:
+    HANDLE h_;
+};
+
+Text SystemMessage(DWORD nError)
+{
+    wchar_t* buffer = nullptr;
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, nError, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    if (n == 0) {
+        const std::string digits = std::to_string(nError);
+        return u"Windows error " + Text(digits.begin(), digits.end()) + u".";
+    }
+    Text s = FromWide(buffer);
+    LocalFree(buffer);
+    while (!s.empty() && (s.back() == u'\r' || s.back() == u'\n' || s.back() == u' '))
+        s.pop_back();
+    return s;
+}
+
+}  // namespace
+
+ErrorInfo Win32Platform::Failure(DWORD nError)
+{
+    int32_t nCode;
+    switch (nError) {
+    case ERROR_FILE_NOT_FOUND:
+        nCode = ErrorInfo::FileNotFound;
+        break;
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_DIRECTORY:
+        nCode = ErrorInfo::PathNotFound;
+        break;
+    case ERROR_ACCESS_DENIED:     // also a folder named as the file
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_INVALID_NAME:      // quotes, wildcards, < > |: a mistyped name
+    case ERROR_FILENAME_EXCED_RANGE:
+        nCode = ErrorInfo::PathFileAccess;
+        break;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+        nCode = ErrorInfo::OutOfMemory;
+        break;
+    default:
+        // The HRESULT form keeps other system errors apart from the program's own codes.
+        nCode = static_cast<int32_t>(HRESULT_FROM_WIN32(nError));
+    }
+    return ErrorInfo{nCode, SystemMessage(nError)};
+}
+
+std::unique_ptr<Platform::File> Win32Platform::OpenForRead(const Text& sPath)
+{
+    if (sPath.find(u'\0') != Text::npos)  // the system would see only the part before it
+        throw Failure(ERROR_INVALID_NAME);
+    // SECURITY_IDENTIFICATION: a named pipe's server cannot act as this user.
+    const HANDLE h = CreateFileW(Wide(sPath), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | SECURITY_SQOS_PRESENT |
+                                     SECURITY_IDENTIFICATION,
+                                 nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        throw Failure(GetLastError());
+    auto file = std::make_unique<Win32File>(h);
+    // A read from a device such as COM1 can wait forever.
+    if (GetFileType(h) != FILE_TYPE_DISK)
+        throw ErrorInfo{ErrorInfo::PathFileAccess, u"The name is a device or a pipe, not a file."};
+    return file;
+}
+
+Text Win32Platform::AnsiToText(const std::string& bytes)
+{
+    if (bytes.empty())  // the converter fails on zero bytes
+        return Text();
+    const int nBytes = static_cast<int>(bytes.size());
+    const int nChars = MultiByteToWideChar(CP_ACP, 0, bytes.data(), nBytes, nullptr, 0);
+    if (nChars == 0)
+        throw Failure(GetLastError());
+    Text text(static_cast<size_t>(nChars), u'\0');
+    if (!MultiByteToWideChar(CP_ACP, 0, bytes.data(), nBytes, Wide(text), nChars))
+        throw Failure(GetLastError());
+    return text;
+}

@@ -1,0 +1,49 @@
+#pragma once
+#include "common/ErrorInfo.h"
+#include "platform/Platform.h"
+#include <windows.h>
+
+class Win32Platform final : public Platform {
+public:
+    Win32Platform(HINSTANCE hInstance, int nCmdShow) : hInstance_(hInstance), nCmdShow_(nCmdShow) {}
+    Win32Platform(const Win32Platform&) = delete;
+    Win32Platform& operator=(const Win32Platform&) = delete;
+
+    // Creates frmMain's window, hidden, with its four controls.
+    void CreateForm(frmMain& form);
+    // Runs until the program ends.
+    void RunMessageLoop();
+
+    // The program's failure for a Win32 error code, described by the system.
+    static ErrorInfo Failure(DWORD nError);
+
+    Text CommandLine() override;
+    std::unique_ptr<File> OpenForRead(const Text& sPath) override;
+    Text AnsiToText(const std::string& bytes) override;
+    void ShowForm() override;
+    void HideForm() override;
+    void CloseForm() override;
+    void SetFieldText(const Text& sText) override;
+    Text FieldText() override;
+    void SelectField(int32_t nStart, int32_t nLength) override;
+    void CopyField() override;
+    void EnableOk(bool bEnabled) override;
+    void ShowMessage(const Text& sText, const Text& sTitle, uint32_t nStyle) override;
+
+    HWND FormWindow() const { return hwnd_; }
+    HWND FieldWindow() const { return txt_; }
+
+private:
+    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    void OnCommand(int nId, int nCode);
+    HWND CreateControl(const struct ControlLayout& layout, int nId, DWORD nStyle, DWORD nExStyle);
+
+    HINSTANCE hInstance_;
+    int nCmdShow_;
+    frmMain* form_ = nullptr;
+    HWND hwnd_ = nullptr;
+    HWND lbl_ = nullptr;
+    HWND txt_ = nullptr;
+    HWND cmd_[2] = {nullptr, nullptr};
+};

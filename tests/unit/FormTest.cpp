@@ -1,0 +1,197 @@
+#include "tests/unit/FormFixture.h"
+#include <new>
+
+void EndProgram(uint32_t nExitCode) { throw ProgramEnded{nExitCode}; }
+
+namespace {
+const Text Warning = u"指定されたパスに間違いがあります。";
+const Text Memo = u"C:\\notes\\memo.txt";
+
+using StartTest = FormFixture;
+
+TEST_F(StartTest, CopiesTheWholeTextWithoutShowingTheWindowAndEnds)
+{
+    platform.files[Memo] = std::string("first line\r\nsecond\tline\r\n\xe9t\xe9", 28);
+    EXPECT_EQ(Start(u"Quillbox.exe C:\\notes\\memo.txt"), 0u);
+    EXPECT_EQ(platform.clipboard, u"first line\r\nsecond\tline\r\nété");
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_FALSE(Logged("ShowForm"));
+    EXPECT_FALSE(platform.fileOpen);
+    // Hidden before reading; the file is read once, whole; the copy comes last.
+    const std::vector<std::string> order{"CommandLine", "HideForm", "Open", "Length", "Read", "AnsiToText",
+                                         "SetFieldText", "FieldText", "FieldText", "SelectField", "CopyField",
+                                         "CloseForm"};
+    EXPECT_EQ(platform.log, order);
+}
+
+TEST_F(StartTest, NoArgumentShowsTheDialogAndGoesOn)
+{
+    for (const Text& sLine : {Text(u"Quillbox.exe"), Text(u"\"C:\\Program Files\\Quillbox.exe\"  \t ")}) {
+        platform.log.clear();
+        EXPECT_EQ(Start(sLine), std::nullopt);
+        EXPECT_TRUE(platform.visible);
+        EXPECT_EQ(platform.log, (std::vector<std::string>{"CommandLine", "ShowForm"}));
+    }
+}
+
+TEST_F(StartTest, ArgumentIsOnePathWithBlanksAndQuotesKept)
+{
+    platform.files[u"my notes.txt  "] = "a";
+    platform.files[u"\"quoted.txt\""] = "b";
+    EXPECT_EQ(Start(u"q.exe my notes.txt  "), 0u);
+    EXPECT_EQ(platform.clipboard, u"a");
+    EXPECT_EQ(Start(u"q.exe \"quoted.txt\""), 0u);
+    EXPECT_EQ(platform.clipboard, u"b");
+}
+
+TEST_F(StartTest, EachPathFailureWarnsKeepsTheClipboardAndEndsNormally)
+{
+    for (int32_t nCode : {53, 75, 76}) {
+        platform.messages.clear();
+        platform.log.clear();
+        platform.files[u"x"] = ErrorInfo{nCode, u"whatever the system says"};
+        EXPECT_EQ(Start(u"q.exe x"), 1u) << nCode;
+        ASSERT_EQ(platform.messages.size(), 1u);
+        EXPECT_EQ(platform.messages[0].sText, Warning);
+        EXPECT_EQ(platform.messages[0].sTitle, u"Quillbox");
+        EXPECT_EQ(platform.messages[0].nStyle, 0x1030u);
+        EXPECT_EQ(platform.clipboard, u"sentinel");
+        EXPECT_EQ(form.CurrentFailure().Code, nCode);
+        // The copy goes on with nothing, and the program ends through Form_Close.
+        EXPECT_TRUE(Logged("CopyField"));
+        EXPECT_EQ(platform.log.back(), "CloseForm");
+        EXPECT_FALSE(platform.visible);
+    }
+}
+
+// Blanks after the program's name only separate it from an argument.
+TEST_F(StartTest, BlanksAloneAreNoArgument)
+{
+    EXPECT_EQ(Start(u"q.exe    "), std::nullopt);
+    EXPECT_TRUE(platform.visible);
+    EXPECT_FALSE(Logged("Open"));
+}
+
+TEST_F(StartTest, EmptyFileLeavesTheClipboardAndSaysNothing)
+{
+    platform.files[u"empty"] = "";
+    EXPECT_EQ(Start(u"q.exe empty"), 0u);
+    EXPECT_EQ(platform.clipboard, u"sentinel");
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_TRUE(Logged("CopyField"));
+}
+
+TEST_F(StartTest, SelectionCoversWhatTheFieldHoldsNotWhatWasSet)
+{
+    platform.files[u"nul"] = std::string("before\0after", 12);
+    EXPECT_EQ(Start(u"q.exe nul"), 0u);
+    EXPECT_EQ(platform.selLength, 6);
+    EXPECT_EQ(platform.clipboard, u"before");
+}
+
+// A failure other than the three path failures: the report names the catching
+// procedure, and the program ends at once, before anything else happens.
+struct Unexpected {
+    const char* step;
+    Text sCommandLine;
+    const char16_t* sPlace;
+};
+
+class UnexpectedFailureTest : public FormFixture, public ::testing::WithParamInterface<Unexpected> {};
+
+TEST_P(UnexpectedFailureTest, ReportsWithItsPlaceAndEndsAtOnce)
+{
+    platform.files[u"f"] = "text";
+    platform.failures[GetParam().step] = ErrorInfo{57, u"Device I/O error"};
+    EXPECT_EQ(Start(GetParam().sCommandLine), 1u);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    const Message& box = platform.messages[0];
+    EXPECT_EQ(box.sTitle, u"エラー - Quillbox");
+    EXPECT_EQ(box.nStyle, 0x1010u);
+    EXPECT_EQ(box.sText, frmMain::ReportText(GetParam().sPlace, {57, u"Device I/O error"}, Program::Version));
+    EXPECT_EQ(platform.log.back(), "ShowMessage");
+    EXPECT_EQ(platform.clipboard, u"sentinel");
+    EXPECT_FALSE(platform.fileOpen);
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, UnexpectedFailureTest,
+                         ::testing::Values(Unexpected{"CommandLine", u"q.exe f", u"Form_Load"},
+                                           Unexpected{"ShowForm", u"q.exe", u"Form_Load"},
+                                           Unexpected{"HideForm", u"q.exe f", u"CopyToClip"},
+                                           Unexpected{"SetFieldText", u"q.exe f", u"CopyToClip"},
+                                           Unexpected{"SelectField", u"q.exe f", u"CopyToClip"},
+                                           Unexpected{"CopyField", u"q.exe f", u"CopyToClip"},
+                                           Unexpected{"Open", u"q.exe f", u"frmMain!ReadText"},
+                                           Unexpected{"Length", u"q.exe f", u"frmMain!ReadText"},
+                                           Unexpected{"Read", u"q.exe f", u"frmMain!ReadText"},
+                                           Unexpected{"AnsiToText", u"q.exe f", u"frmMain!ReadText"}),
+                         [](const auto& info) { return std::string(info.param.step); });
+
+TEST_F(StartTest, TooLargeFileIsReportedBeforeAnythingIsRead)
+{
+    platform.files[u"big"] = "x";
+    platform.reportedLength = int64_t{1} << 31;
+    EXPECT_EQ(Start(u"q.exe big"), 1u);
+    EXPECT_FALSE(Logged("Read"));
+    EXPECT_EQ(form.CurrentFailure().Code, ErrorInfo::Overflow);
+    EXPECT_NE(platform.messages.at(0).sText.find(u"2 GB"), Text::npos);
+}
+
+// Memory running out is a C++ exception, not an ErrorInfo: it is reported as out of memory.
+TEST_F(StartTest, RunningOutOfMemoryIsReportedAsOutOfMemory)
+{
+    platform.files[u"f"] = "text";
+    platform.outOfMemory = "AnsiToText";
+    EXPECT_EQ(Start(u"q.exe f"), 1u);
+    EXPECT_EQ(form.CurrentFailure().Code, ErrorInfo::OutOfMemory);
+    EXPECT_NE(platform.messages.at(0).sText.find(u"\r\n場所:frmMain!ReadText1.02.2485\r\n"), Text::npos);
+}
+
+using DialogTest = FormFixture;
+
+TEST_F(DialogTest, OkIsEnabledExactlyWhileTheFieldHoldsText)
+{
+    for (auto [sText, bEnabled] : {std::pair<Text, bool>{u" ", true}, {u"", false}, {u"C:\\a.txt", true}, {u"", false}}) {
+        platform.field = sText;
+        form.txtMain_TextChanged();
+        EXPECT_EQ(platform.okEnabled, bEnabled) << "'" << std::string(sText.begin(), sText.end()) << "'";
+    }
+}
+
+TEST_F(DialogTest, OkCopiesTheTypedPathThenEnds)
+{
+    platform.files[Memo] = "memo text";
+    platform.field = Memo;
+    EXPECT_EQ(Run([&] { form.cmdMain_Press(0); }), 0u);
+    // The field, which held the path, was overwritten with the text during the copy.
+    EXPECT_EQ(platform.clipboard, u"memo text");
+    EXPECT_LT(std::find(platform.log.begin(), platform.log.end(), "HideForm"),
+              std::find(platform.log.begin(), platform.log.end(), "Open"));
+}
+
+TEST_F(DialogTest, OkOnAMissingFileWarnsAndEnds)
+{
+    platform.field = u"C:\\nowhere\\x.txt";
+    EXPECT_EQ(Run([&] { form.cmdMain_Press(0); }), 1u);
+    EXPECT_EQ(platform.messages.at(0).sText, Warning);
+    EXPECT_FALSE(platform.visible);
+    EXPECT_EQ(platform.clipboard, u"sentinel");
+}
+
+TEST_F(DialogTest, BlanksInTheFieldAreTriedAsAPath)
+{
+    platform.field = u"  ";
+    EXPECT_EQ(Run([&] { form.cmdMain_Press(0); }), 1u);
+    EXPECT_EQ(platform.messages.at(0).sText, Warning);
+    EXPECT_EQ(platform.log.at(2), "Open");
+}
+
+TEST_F(DialogTest, CancelEndsWithoutCopying)
+{
+    platform.files[Memo] = "memo text";
+    platform.field = Memo;
+    EXPECT_EQ(Run([&] { form.cmdMain_Press(1); }), 0u);
+    EXPECT_EQ(platform.log, (std::vector<std::string>{"CloseForm"}));
+    EXPECT_EQ(platform.clipboard, u"sentinel");
+}
+}  // namespace
