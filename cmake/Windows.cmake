@@ -6,7 +6,7 @@ set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 add_compile_options(-fstack-protector-strong -ffunction-sections -fdata-sections
                     $<$<NOT:$<CONFIG:Debug>>:-D_FORTIFY_SOURCE=2>)
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00)
-add_link_options(-static -municode -fstack-protector-strong -Wl,--gc-sections -Wl,--no-insert-timestamp
+add_link_options(-static -fstack-protector-strong -Wl,--gc-sections -Wl,--no-insert-timestamp
                  -Wl,--dynamicbase -Wl,--nxcompat)
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     add_link_options(-Wl,--high-entropy-va)
@@ -17,13 +17,19 @@ target_link_libraries(quillbox_win32 PUBLIC quillbox_form)
 
 add_executable(Quillbox WIN32 app/Main.cpp resources/Quillbox.rc)
 target_link_libraries(Quillbox PRIVATE quillbox_win32)
-target_link_options(Quillbox PRIVATE -mwindows $<$<NOT:$<CONFIG:Debug>>:-s>)
+target_link_options(Quillbox PRIVATE -municode -mwindows $<$<NOT:$<CONFIG:Debug>>:-s>)
 set_property(SOURCE resources/Quillbox.rc APPEND PROPERTY OBJECT_DEPENDS
              ${CMAKE_CURRENT_SOURCE_DIR}/resources/Quillbox.manifest)
+
+add_subdirectory(tools/wine)
 
 option(QB_WINE_TESTS "Build the programs that test Quillbox under Wine" ON)
 if(QB_WINE_TESTS)
     enable_testing()
+    # GoogleTest from Debian's sources, built for Windows.
+    set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
     add_subdirectory(tests/win)
     add_subdirectory(tests/e2e)
 endif()

@@ -52,6 +52,15 @@ Text SystemMessage(DWORD nError)
     return s;
 }
 
+// False only for a path that starts with the letter of a drive that does not exist.
+bool DriveExists(const Text& sPath)
+{
+    if (sPath.size() < 2 || sPath[1] != u':')
+        return true;
+    const wchar_t root[] = {static_cast<wchar_t>(sPath[0]), L':', L'\\', 0};
+    return GetDriveTypeW(root) != DRIVE_NO_ROOT_DIR;
+}
+
 }  // namespace
 
 ErrorInfo Win32Platform::Failure(DWORD nError)
@@ -96,8 +105,14 @@ std::unique_ptr<Platform::File> Win32Platform::OpenForRead(const Text& sPath)
                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | SECURITY_SQOS_PRESENT |
                                      SECURITY_IDENTIFICATION,
                                  nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        throw Failure(GetLastError());
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD nError = GetLastError();
+        if (nError == ERROR_INVALID_HANDLE)  // CON and its kin without a console
+            throw ErrorInfo{ErrorInfo::PathFileAccess, u"The name is a device, not a file."};
+        if (nError == ERROR_FILE_NOT_FOUND && !DriveExists(sPath))  // Wine says "file" for a missing drive
+            throw Failure(ERROR_PATH_NOT_FOUND);
+        throw Failure(nError);
+    }
     auto file = std::make_unique<Win32File>(h);
     // A read from a device such as COM1 can wait forever.
     if (GetFileType(h) != FILE_TYPE_DISK)

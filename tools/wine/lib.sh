@@ -1,0 +1,84 @@
+# Shared by the run script, the Wine test session and the benchmarks; sourced, not run.
+# Wine here is Debian's 64-bit Wine, called directly: the `wine` wrapper would
+# pick a 32-bit loader these machines cannot execute.
+QB_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+export WINE=/usr/lib/wine/wine64
+export WINESERVER=/usr/lib/wine/wineserver
+export WINEDEBUG=${WINEDEBUG:--all}
+QB_CLEANUP=()
+
+qb_cleanup() {
+    local i
+    for ((i = ${#QB_CLEANUP[@]} - 1; i >= 0; i--)); do eval "${QB_CLEANUP[i]}" || true; done
+}
+trap qb_cleanup EXIT
+
+# Installs the Debian packages that are missing (as root), quietly and only when needed.
+qb_need_packages() {
+    local missing=()
+    local p
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "installing: ${missing[*]}" >&2
+    local sudo=
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get update -qq >&2
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+}
+
+QB_BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev googletest mingw-w64 g++-mingw-w64-x86-64-posix
+                   g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686)
+QB_WINE_PACKAGES=(wine wine64 xvfb xclip xdotool x11-utils imagemagick fonts-ipafont-gothic)
+
+# Builds the 64-bit program and its Wine helpers.
+qb_build_x86_64() {
+    (cd "$QB_ROOT" && cmake --preset x86_64 >/dev/null && cmake --build --preset x86_64 >&2)
+}
+
+# Starts Xvfb on a free display and exports DISPLAY.
+qb_start_xvfb() {
+    local fifo display
+    fifo=$(mktemp -u) && mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    QB_CLEANUP+=("kill $! 2>/dev/null")
+    read -r -t 20 display <"$fifo"
+    rm -f "$fifo"
+    [ -n "$display" ] || { echo "Xvfb did not start" >&2; return 1; }
+    export DISPLAY=:$display
+}
+
+# Makes the Wine prefix $WINEPREFIX once (about 10 s), then takes it as it is.
+# With "desktop", programs run in Wine's own virtual desktop, where focus and
+# keys behave as on Windows without a window manager.
+qb_prefix() {
+    mkdir -p "$WINEPREFIX"
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        "$WINE" wineboot -i >/dev/null 2>&1
+        "$WINESERVER" -w
+    fi
+    if [ "${1:-}" = desktop ]; then
+        "$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+        "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+        "$WINESERVER" -w
+    fi
+}
+
+# Keeps wineserver and Wine's desktop (the clipboard's home) alive until the script ends.
+# Wine's own processes (desktop, services) are started here, with no file of
+# the caller open: started later by a test they would hold its output pipe
+# open, and a test runner that waits for the pipe to close would never end.
+qb_keep_desktop() {
+    "$WINESERVER" -p
+    "$WINE" "$QB_ROOT/build/x86_64/tools/wine/qbclip.exe" keep </dev/null >/dev/null 2>&1 9>&- &
+    QB_CLEANUP+=("kill $! 2>/dev/null; $WINESERVER -k 2>/dev/null")
+    "$WINE" "$QB_ROOT/build/x86_64/tools/wine/qbclip.exe" seq </dev/null >/dev/null 2>&1 9>&-
+}
+
+# A Unix path as Wine's programs see it (Z: is the Unix root).
+qb_winpath() {
+    local p
+    p=$(realpath -m "$1")
+    printf 'Z:%s' "${p//\//\\}"
+}
