@@ -71,9 +71,9 @@ qb_prefix() {
 # open, and a test runner that waits for the pipe to close would never end.
 qb_keep_desktop() {
     "$WINESERVER" -p
-    "$WINE" "$QB_ROOT/build/x86_64/tools/wine/qbclip.exe" keep </dev/null >/dev/null 2>&1 9>&- &
+    "$WINE" "$QB_ROOT/build/x86_64/tools/wine/qbwine.exe" keep </dev/null >/dev/null 2>&1 9>&- &
     QB_CLEANUP+=("kill $! 2>/dev/null; $WINESERVER -k 2>/dev/null")
-    "$WINE" "$QB_ROOT/build/x86_64/tools/wine/qbclip.exe" seq </dev/null >/dev/null 2>&1 9>&-
+    "$WINE" "$QB_ROOT/build/x86_64/tools/wine/qbwine.exe" seq </dev/null >/dev/null 2>&1 9>&-
 }
 
 # A Unix path as Wine's programs see it (Z: is the Unix root).

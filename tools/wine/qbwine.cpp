@@ -1,0 +1,165 @@
+// Helps scripts work with Wine: the clipboard and a raw command line. Used by the
+// run script, the tests and the benchmarks.
+//   qbwine keep      stays alive (until killed) so that Wine's desktop, which holds
+//                    the clipboard, outlives the programs started after it
+//   qbwine get       writes the clipboard's CF_UNICODETEXT to stdout as UTF-8, CR LF kept;
+//                    exit status 1 when it holds no text
+//   qbwine set       puts stdin (UTF-8) on the clipboard as CF_UNICODETEXT
+//   qbwine seq       writes the clipboard's sequence number
+//   qbwine run [--dismiss] EXE [ARGUMENT]
+//                    runs EXE with ARGUMENT as the raw rest of its command line
+//                    (Wine's own launcher would put quotation marks around an
+//                    argument with blanks), waits and returns its exit code;
+//                    with --dismiss, a message box of EXE's is written to stdout
+//                    and answered with OK, for where nobody can see it
+#include <windows.h>
+#include <string>
+
+namespace {
+
+void Write(const std::string& s)
+{
+    DWORD n = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), s.data(), static_cast<DWORD>(s.size()), &n, nullptr);
+}
+
+std::string ReadStdin()
+{
+    std::string s;
+    char buffer[65536];
+    DWORD n = 0;
+    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &n, nullptr) && n > 0)
+        s.append(buffer, n);
+    return s;
+}
+
+bool OpenClipboardSoon()
+{
+    for (int i = 0; i < 100; ++i) {
+        if (OpenClipboard(nullptr))
+            return true;
+        Sleep(20);
+    }
+    return false;
+}
+
+int Get()
+{
+    if (!OpenClipboardSoon())
+        return 2;
+    int status = 1;
+    if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
+        const auto* text = static_cast<const wchar_t*>(GlobalLock(h));
+        const int nText = static_cast<int>(wcslen(text));
+        std::string utf8(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text, nText, nullptr, 0, nullptr, nullptr)), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, text, nText, utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr);
+        GlobalUnlock(h);
+        Write(utf8);
+        status = 0;
+    }
+    CloseClipboard();
+    return status;
+}
+
+int Set()
+{
+    const std::string utf8 = ReadStdin();
+    const int nChars = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, (static_cast<size_t>(nChars) + 1) * sizeof(wchar_t));
+    auto* text = static_cast<wchar_t*>(GlobalLock(h));
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text, nChars);
+    text[nChars] = 0;
+    GlobalUnlock(h);
+    if (!OpenClipboardSoon())
+        return 2;
+    EmptyClipboard();
+    const bool ok = SetClipboardData(CF_UNICODETEXT, h) != nullptr;
+    CloseClipboard();
+    return ok ? 0 : 2;
+}
+
+int Keep()
+{
+    // A (hidden) window brings up Wine's desktop now, not in whatever program comes next.
+    CreateWindowExW(0, L"STATIC", L"qbwine keeper", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0)
+        DispatchMessageW(&msg);
+    return 0;
+}
+
+std::string Utf8(const std::wstring& s)
+{
+    std::string utf8(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr)), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr);
+    return utf8;
+}
+
+// Writes and answers the visible message boxes of process nPid.
+void DismissBoxes(DWORD nPid)
+{
+    struct Search {
+        DWORD nPid;
+    } search{nPid};
+    EnumWindows(
+        [](HWND hwnd, LPARAM lParam) -> BOOL {
+            DWORD nOwner = 0;
+            GetWindowThreadProcessId(hwnd, &nOwner);
+            wchar_t className[16] = {};
+            GetClassNameW(hwnd, className, 16);
+            if (nOwner != reinterpret_cast<Search*>(lParam)->nPid || !IsWindowVisible(hwnd) ||
+                std::wstring(className) != L"#32770")
+                return TRUE;
+            wchar_t title[256] = {}, text[4096] = {};
+            GetWindowTextW(hwnd, title, 256);
+            GetDlgItemTextW(hwnd, 0xFFFF, text, 4096);
+            Write("[" + Utf8(title) + "]\n" + Utf8(text) + "\n[OK]\n");
+            PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+}
+
+int Run(bool bDismiss, const wchar_t* exe, const wchar_t* argument)
+{
+    std::wstring line = L"\"" + std::wstring(exe) + L"\"";
+    if (argument)
+        line += L" " + std::wstring(argument);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(exe, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return 127;
+    while (WaitForSingleObject(pi.hProcess, bDismiss ? 200 : INFINITE) == WAIT_TIMEOUT)
+        DismissBoxes(pi.dwProcessId);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return static_cast<int>(code);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    const std::wstring command = argc > 1 ? argv[1] : L"";
+    if (command == L"keep")
+        return Keep();
+    if (command == L"get")
+        return Get();
+    if (command == L"set")
+        return Set();
+    if (command == L"seq") {
+        Write(std::to_string(GetClipboardSequenceNumber()) + "\n");
+        return 0;
+    }
+    if (command == L"run") {
+        const bool bDismiss = argc > 2 && std::wstring(argv[2]) == L"--dismiss";
+        const int nExe = bDismiss ? 3 : 2;
+        if (argc == nExe + 1 || argc == nExe + 2)
+            return Run(bDismiss, argv[nExe], argc == nExe + 2 ? argv[nExe + 1] : nullptr);
+    }
+    Write("usage: qbwine keep|get|set|seq|run [--dismiss] EXE [ARGUMENT]\n");
+    return 2;
+}
