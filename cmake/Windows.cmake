@@ -13,7 +13,7 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
 endif()
 
 add_library(quillbox_win32 STATIC platform/win32/Win32Platform.cpp platform/win32/Files.cpp)
-target_link_libraries(quillbox_win32 PUBLIC quillbox_form)
+target_link_libraries(quillbox_win32 PUBLIC quillbox_form shell32)
 
 add_executable(Quillbox WIN32 app/Main.cpp resources/Quillbox.rc)
 target_link_libraries(Quillbox PRIVATE quillbox_win32)

@@ -1,17 +1,68 @@
-// frmMain's window: creating it and its controls, the message loop, and the
-// field and message-box operations the form calls.
+// frmMain's window: creating it and its controls, laying them out for the DPI,
+// the message loop, and the field and message-box operations the form calls.
 #include "platform/win32/Win32Platform.h"
 #include "form/Layout.h"
 #include "form/frmMain.h"
 #include "platform/win32/Wide.h"
+#include "resources/resource.h"
+#include <string>
 
 namespace {
 constexpr int IdField = 100;
 constexpr int IdLabel = 101;
 constexpr wchar_t ClassName[] = L"frmMain";
+// A fixed border, a close box and system menu, and minimise: the window is the
+// program's only one and has its own taskbar button.
+constexpr DWORD FormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD FormExStyle = WS_EX_ACCEPTFILES;
 
 [[noreturn]] void ThrowLastError() { throw Win32Platform::Failure(GetLastError()); }
+
+bool FaceInstalled(const LOGFONTW& font)
+{
+    LOGFONTW query{};
+    query.lfCharSet = font.lfCharSet;
+    wcscpy_s(query.lfFaceName, font.lfFaceName);
+    bool bFound = false;
+    const HDC dc = GetDC(nullptr);
+    EnumFontFamiliesExW(
+        dc, &query,
+        [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM lParam) -> int {
+            *reinterpret_cast<bool*>(lParam) = true;
+            return 0;
+        },
+        reinterpret_cast<LPARAM>(&bFound), 0);
+    ReleaseDC(nullptr, dc);
+    return bFound;
+}
+
+// The form's font at nDpi. Where its face is not installed, the system's message
+// font face stands in, at the same size: it shows Japanese and Latin text well
+// on any system, where the font mapper's own choice may not.
+HFONT CreateFormFont(UINT nDpi)
+{
+    LOGFONTW font{};
+    font.lfHeight = FormLayout::FontHeight(static_cast<int>(nDpi));
+    font.lfWeight = FormLayout::FontWeight;
+    font.lfCharSet = FormLayout::FontCharset;
+    wcscpy_s(font.lfFaceName, reinterpret_cast<const wchar_t*>(FormLayout::FontFace));
+    if (!FaceInstalled(font)) {
+        NONCLIENTMETRICSW metrics{};
+        metrics.cbSize = sizeof metrics;
+        if (SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, nDpi)) {
+            wcscpy_s(font.lfFaceName, metrics.lfMessageFont.lfFaceName);
+            font.lfCharSet = metrics.lfMessageFont.lfCharSet;
+        }
+    }
+    return CreateFontIndirectW(&font);
+}
 }  // namespace
+
+Win32Platform::~Win32Platform()
+{
+    if (font_)
+        DeleteObject(font_);
+}
 
 void Win32Platform::CreateForm(frmMain& form)
 {
@@ -19,42 +70,69 @@ void Win32Platform::CreateForm(frmMain& form)
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = WndProc;
+    wc.cbWndExtra = DLGWINDOWEXTRA;  // the dialog manager's default handling, see OnMessage
     wc.hInstance = hInstance_;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = ClassName;
+    wc.hIcon = static_cast<HICON>(LoadImageW(hInstance_, MAKEINTRESOURCEW(IDI_QUILLBOX), IMAGE_ICON, 32, 32, 0));
+    wc.hIconSm = static_cast<HICON>(LoadImageW(hInstance_, MAKEINTRESOURCEW(IDI_QUILLBOX), IMAGE_ICON, 16, 16, 0));
     if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
         ThrowLastError();
 
-    const DWORD nStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-    const int nDpi = 96;
-    RECT rc{0, 0, MulDiv(FormLayout::ClientWidth, nDpi, 1440), MulDiv(FormLayout::ClientHeight, nDpi, 1440)};
-    AdjustWindowRectEx(&rc, nStyle, FALSE, 0);
-    if (!CreateWindowExW(0, ClassName, Wide(Program::Name), nStyle, CW_USEDEFAULT, CW_USEDEFAULT, rc.right - rc.left,
-                         rc.bottom - rc.top, nullptr, nullptr, hInstance_, this))
+    if (!CreateWindowExW(FormExStyle, ClassName, Wide(Program::Name), FormStyle, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0,
+                         nullptr, nullptr, hInstance_, this))
         ThrowLastError();
 
-    // Created in tab order.
+    // Created in tab order: the dialog manager moves through controls in the
+    // order they were created, and an access key goes to the control after its
+    // label (after the last comes the first).
     txt_ = CreateControl(FormLayout::txtMain, IdField, WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE);
     cmd_[0] = CreateControl(FormLayout::cmdMain[0], IDOK, WS_TABSTOP | WS_DISABLED | BS_DEFPUSHBUTTON, 0);
     cmd_[1] = CreateControl(FormLayout::cmdMain[1], IDCANCEL, WS_TABSTOP | BS_PUSHBUTTON, 0);
     lbl_ = CreateControl(FormLayout::lblMain, IdLabel, SS_LEFT, 0);
     SendMessageW(txt_, EM_SETLIMITTEXT, 0, 0);  // the largest text the field can hold
+    SendMessageW(hwnd_, DM_SETDEFID, IDOK, 0);
+    ApplyLayout(GetDpiForWindow(hwnd_));
+    if (!font_)
+        ThrowLastError();
 }
 
 HWND Win32Platform::CreateControl(const ControlLayout& layout, int nId, DWORD nStyle, DWORD nExStyle)
 {
     static const wchar_t* const classes[] = {L"STATIC", L"EDIT", L"BUTTON"};
-    const int nDpi = 96;
     const HWND h = CreateWindowExW(nExStyle, classes[static_cast<int>(layout.kind)],
                                    reinterpret_cast<const wchar_t*>(layout.caption), WS_CHILD | WS_VISIBLE | nStyle,
-                                   MulDiv(layout.left, nDpi, 1440), MulDiv(layout.top, nDpi, 1440),
-                                   MulDiv(layout.width, nDpi, 1440), MulDiv(layout.height, nDpi, 1440), hwnd_,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(nId)), hInstance_, nullptr);
+                                   0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(nId)), hInstance_,
+                                   nullptr);
     if (!h)
         ThrowLastError();
-    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
     return h;
+}
+
+void Win32Platform::ApplyLayout(UINT nDpi)
+{
+    const int dpi = static_cast<int>(nDpi);
+    if (const HFONT font = CreateFormFont(nDpi)) {
+        for (HWND h : {hwnd_, txt_, cmd_[0], cmd_[1], lbl_})
+            SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        if (font_)
+            DeleteObject(font_);
+        font_ = font;
+    }
+    const std::pair<HWND, const ControlLayout&> controls[] = {
+        {txt_, FormLayout::txtMain}, {cmd_[0], FormLayout::cmdMain[0]},
+        {cmd_[1], FormLayout::cmdMain[1]}, {lbl_, FormLayout::lblMain}};
+    for (const auto& [h, layout] : controls) {
+        const PixelRect r = FormLayout::Place(layout, dpi);
+        SetWindowPos(h, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    const PixelRect client = FormLayout::Client(dpi);
+    RECT outer{0, 0, client.width, client.height};
+    AdjustWindowRectExForDpi(&outer, FormStyle, FALSE, FormExStyle, nDpi);
+    SetWindowPos(hwnd_, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 void Win32Platform::RunMessageLoop()
@@ -76,9 +154,12 @@ LRESULT CALLBACK Win32Platform::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
     auto* self = reinterpret_cast<Win32Platform*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    return self ? self->OnMessage(msg, wParam, lParam) : DefWindowProcW(hwnd, msg, wParam, lParam);
+    return self ? self->OnMessage(msg, wParam, lParam) : DefDlgProcW(hwnd, msg, wParam, lParam);
 }
 
+// What the window does not handle itself goes to the dialog manager, which
+// gives it the keys of a dialog: the default and cancel buttons, Tab, access
+// keys, and the focus kept across activation.
 LRESULT Win32Platform::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
@@ -95,8 +176,18 @@ LRESULT Win32Platform::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
+    case WM_DPICHANGED: {
+        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ApplyLayout(LOWORD(wParam));
+        return 0;
+    }
+    case WM_DROPFILES:
+        OnDropFiles(reinterpret_cast<HDROP>(wParam));
+        return 0;
     default:
-        return DefWindowProcW(hwnd_, msg, wParam, lParam);
+        return DefDlgProcW(hwnd_, msg, wParam, lParam);
     }
 }
 
@@ -119,12 +210,29 @@ void Win32Platform::OnCommand(int nId, int nCode)
     }
 }
 
+// A file dropped on the window: its path goes into the field, as if typed; the
+// user still presses OK.
+void Win32Platform::OnDropFiles(HDROP hDrop)
+{
+    std::wstring path(DragQueryFileW(hDrop, 0, nullptr, 0), L'\0');
+    DragQueryFileW(hDrop, 0, path.data(), static_cast<UINT>(path.size()) + 1);
+    DragFinish(hDrop);
+    if (path.empty())
+        return;
+    SetWindowTextW(txt_, path.c_str());
+    SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(txt_), TRUE);
+    SendMessageW(txt_, EM_SETSEL, path.size(), path.size());
+    SetForegroundWindow(hwnd_);
+}
+
 Text Win32Platform::CommandLine() { return FromWide(GetCommandLineW()); }
 
 void Win32Platform::ShowForm()
 {
     ShowWindow(hwnd_, nCmdShow_);
-    SetFocus(txt_);
+    // The label's access key is always underlined, not only once Alt is pressed.
+    SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEACCEL), 0);
+    SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(txt_), TRUE);
 }
 
 void Win32Platform::HideForm()

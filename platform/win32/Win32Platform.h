@@ -2,14 +2,17 @@
 #include "common/ErrorInfo.h"
 #include "platform/Platform.h"
 #include <windows.h>
+#include <shellapi.h>
 
 class Win32Platform final : public Platform {
 public:
     Win32Platform(HINSTANCE hInstance, int nCmdShow) : hInstance_(hInstance), nCmdShow_(nCmdShow) {}
+    ~Win32Platform() override;
     Win32Platform(const Win32Platform&) = delete;
     Win32Platform& operator=(const Win32Platform&) = delete;
 
-    // Creates frmMain's window, hidden, with its four controls.
+    // Creates frmMain's window, hidden, with its four controls, laid out for
+    // the DPI of the place it is created on.
     void CreateForm(frmMain& form);
     // Runs until the program ends.
     void RunMessageLoop();
@@ -37,7 +40,10 @@ private:
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void OnCommand(int nId, int nCode);
+    void OnDropFiles(HDROP hDrop);
     HWND CreateControl(const struct ControlLayout& layout, int nId, DWORD nStyle, DWORD nExStyle);
+    // Sizes the window, places the controls and sets the font for nDpi.
+    void ApplyLayout(UINT nDpi);
 
     HINSTANCE hInstance_;
     int nCmdShow_;
@@ -46,4 +52,5 @@ private:
     HWND lbl_ = nullptr;
     HWND txt_ = nullptr;
     HWND cmd_[2] = {nullptr, nullptr};
+    HFONT font_ = nullptr;  // owned; replaced when the DPI changes
 };

@@ -97,6 +97,8 @@ struct Unexpected {
     const char16_t* sPlace;
 };
 
+void PrintTo(const Unexpected& u, std::ostream* os) { *os << u.step; }
+
 class UnexpectedFailureTest : public FormFixture, public ::testing::WithParamInterface<Unexpected> {};
 
 TEST_P(UnexpectedFailureTest, ReportsWithItsPlaceAndEndsAtOnce)

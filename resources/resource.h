@@ -1,0 +1,3 @@
+#pragma once
+// Resource ids, shared by the resource script and the program.
+#define IDI_QUILLBOX 1
