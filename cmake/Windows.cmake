@@ -15,11 +15,23 @@ endif()
 add_library(quillbox_win32 STATIC platform/win32/Win32Platform.cpp platform/win32/Files.cpp)
 target_link_libraries(quillbox_win32 PUBLIC quillbox_form shell32)
 
-add_executable(Quillbox WIN32 app/Main.cpp resources/Quillbox.rc)
+# The icon is drawn as text in resources/icon/; tools/icon/make_ico.py makes the
+# .ico that the resource script takes (windres finds it through the include path).
+set(QB_PYTHON3 /usr/bin/python3 CACHE FILEPATH "The Python 3 that runs the build's own tools")
+set(QB_ICON ${CMAKE_CURRENT_BINARY_DIR}/icon/quillbox.ico)
+set(QB_ICON_MAPS ${CMAKE_CURRENT_SOURCE_DIR}/resources/icon/quillbox-32.txt
+                 ${CMAKE_CURRENT_SOURCE_DIR}/resources/icon/quillbox-16.txt)
+add_custom_command(OUTPUT ${QB_ICON}
+    COMMAND ${QB_PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/tools/icon/make_ico.py ${QB_ICON} ${QB_ICON_MAPS}
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tools/icon/make_ico.py ${QB_ICON_MAPS}
+    COMMENT "Making the icon from resources/icon/" VERBATIM)
+
+add_executable(Quillbox WIN32 app/Main.cpp resources/Quillbox.rc ${QB_ICON})
+target_include_directories(Quillbox PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/icon)
 target_link_libraries(Quillbox PRIVATE quillbox_win32)
 target_link_options(Quillbox PRIVATE -municode -mwindows $<$<NOT:$<CONFIG:Debug>>:-s>)
 set_property(SOURCE resources/Quillbox.rc APPEND PROPERTY OBJECT_DEPENDS
-             ${CMAKE_CURRENT_SOURCE_DIR}/resources/Quillbox.manifest)
+             ${CMAKE_CURRENT_SOURCE_DIR}/resources/Quillbox.manifest ${QB_ICON})
 
 add_subdirectory(tools/wine)
 

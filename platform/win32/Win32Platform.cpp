@@ -18,6 +18,12 @@ constexpr DWORD FormExStyle = WS_EX_ACCEPTFILES;
 
 [[noreturn]] void ThrowLastError() { throw Win32Platform::Failure(GetLastError()); }
 
+int CALLBACK NoteFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM lParam)
+{
+    *reinterpret_cast<bool*>(lParam) = true;
+    return 0;
+}
+
 bool FaceInstalled(const LOGFONTW& font)
 {
     LOGFONTW query{};
@@ -25,13 +31,7 @@ bool FaceInstalled(const LOGFONTW& font)
     wcscpy_s(query.lfFaceName, font.lfFaceName);
     bool bFound = false;
     const HDC dc = GetDC(nullptr);
-    EnumFontFamiliesExW(
-        dc, &query,
-        [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM lParam) -> int {
-            *reinterpret_cast<bool*>(lParam) = true;
-            return 0;
-        },
-        reinterpret_cast<LPARAM>(&bFound), 0);
+    EnumFontFamiliesExW(dc, &query, NoteFound, reinterpret_cast<LPARAM>(&bFound), 0);
     ReleaseDC(nullptr, dc);
     return bFound;
 }

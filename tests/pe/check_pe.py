@@ -10,6 +10,7 @@ import pefile
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "msvcrt.dll", "comctl32.dll",
                "shell32.dll", "ole32.dll", "uxtheme.dll"}
 MACHINES = {pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"]: 64, pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"]: 32}
+RT_GROUP_ICON = 14
 RT_MANIFEST = 24
 VERSION = (1, 2, 0, 2485)
 
@@ -83,6 +84,16 @@ class ExeChecks(unittest.TestCase):
         self.assertEqual(strings["ProductName"], "Quillbox")
         self.assertEqual(strings["InternalName"], "Quillbox")
         self.assertEqual(translations, [{b"Translation": "0x0411 0x04b0"}])
+
+    def test_icon_32_and_16_in_16_colours(self):
+        [group] = list(self.resources(RT_GROUP_ICON))
+        data = self.pe.get_data(group.data.struct.OffsetToData, group.data.struct.Size)
+        count = int.from_bytes(data[4:6], "little")
+        entries = [data[6 + 14 * i: 20 + 14 * i] for i in range(count)]
+        # width, height, colour count, planes, bits per pixel
+        images = sorted((e[0], e[1], e[2], int.from_bytes(e[4:6], "little"), int.from_bytes(e[6:8], "little"))
+                        for e in entries)
+        self.assertEqual(images, [(16, 16, 16, 1, 4), (32, 32, 16, 1, 4)])
 
     def test_manifest(self):
         [entry] = list(self.resources(RT_MANIFEST))

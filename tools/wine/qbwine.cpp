@@ -95,29 +95,21 @@ std::string Utf8(const std::wstring& s)
     return utf8;
 }
 
-// Writes and answers the visible message boxes of process nPid.
-void DismissBoxes(DWORD nPid)
+// Writes and answers a visible message box of process nPid (the lParam).
+BOOL CALLBACK DismissBox(HWND hwnd, LPARAM lParam)
 {
-    struct Search {
-        DWORD nPid;
-    } search{nPid};
-    EnumWindows(
-        [](HWND hwnd, LPARAM lParam) -> BOOL {
-            DWORD nOwner = 0;
-            GetWindowThreadProcessId(hwnd, &nOwner);
-            wchar_t className[16] = {};
-            GetClassNameW(hwnd, className, 16);
-            if (nOwner != reinterpret_cast<Search*>(lParam)->nPid || !IsWindowVisible(hwnd) ||
-                std::wstring(className) != L"#32770")
-                return TRUE;
-            wchar_t title[256] = {}, text[4096] = {};
-            GetWindowTextW(hwnd, title, 256);
-            GetDlgItemTextW(hwnd, 0xFFFF, text, 4096);
-            Write("[" + Utf8(title) + "]\n" + Utf8(text) + "\n[OK]\n");
-            PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    DWORD nOwner = 0;
+    GetWindowThreadProcessId(hwnd, &nOwner);
+    wchar_t className[16] = {};
+    GetClassNameW(hwnd, className, 16);
+    if (nOwner != static_cast<DWORD>(lParam) || !IsWindowVisible(hwnd) || std::wstring(className) != L"#32770")
+        return TRUE;
+    wchar_t title[256] = {}, text[4096] = {};
+    GetWindowTextW(hwnd, title, 256);
+    GetDlgItemTextW(hwnd, 0xFFFF, text, 4096);
+    Write("[" + Utf8(title) + "]\n" + Utf8(text) + "\n[OK]\n");
+    PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
+    return TRUE;
 }
 
 int Run(bool bDismiss, const wchar_t* exe, const wchar_t* argument)
@@ -131,7 +123,7 @@ int Run(bool bDismiss, const wchar_t* exe, const wchar_t* argument)
     if (!CreateProcessW(exe, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return 127;
     while (WaitForSingleObject(pi.hProcess, bDismiss ? 200 : INFINITE) == WAIT_TIMEOUT)
-        DismissBoxes(pi.dwProcessId);
+        EnumWindows(DismissBox, static_cast<LPARAM>(pi.dwProcessId));
     DWORD code = 0;
     GetExitCodeProcess(pi.hProcess, &code);
     CloseHandle(pi.hThread);
