@@ -1,0 +1,241 @@
+// Runs of the app: starting it hooked, its windows, its message boxes, its end.
+#include "Harness.h"
+#include <algorithm>
+#include <cstdlib>
+#include <ostream>
+
+namespace e2e {
+
+namespace {
+
+std::wstring ModuleFolder()
+{
+    wchar_t path[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring s(path, n);
+    return s.substr(0, s.find_last_of(L'\\') + 1);
+}
+
+HMODULE HookDll()
+{
+    static const Module dll(LoadLibraryW((ModuleFolder() + L"e2e_hook.dll").c_str()));
+    if (!dll)
+        throw SetupFailure("cannot load e2e_hook.dll beside the test program");
+    return dll.get();
+}
+
+Hook SetHook(int kind, const char* procName, DWORD threadId)
+{
+    const HMODULE dll = HookDll();
+    const auto proc = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(dll, procName)));
+    Hook hook(SetWindowsHookExW(kind, proc, dll, threadId));
+    if (!hook)
+        throw SetupFailure(std::string("cannot hook the app with ") + procName);
+    return hook;
+}
+
+}  // namespace
+
+std::runtime_error SetupFailure(const std::string& what)
+{
+    return std::runtime_error(what + " (Windows error " + std::to_string(GetLastError()) + ")");
+}
+
+std::wstring ClassOf(HWND hwnd)
+{
+    wchar_t name[256];
+    return std::wstring(name, static_cast<size_t>(GetClassNameW(hwnd, name, ARRAYSIZE(name))));
+}
+
+std::wstring TextOf(HWND hwnd)
+{
+    wchar_t text[1024];
+    return std::wstring(text, static_cast<size_t>(GetWindowTextW(hwnd, text, ARRAYSIZE(text))));
+}
+
+std::vector<HWND> Children(HWND parent)
+{
+    std::vector<HWND> children;
+    EnumChildWindows(
+        parent,
+        [](HWND hwnd, LPARAM list) {
+            reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&children));
+    return children;
+}
+
+bool HasStyle(HWND hwnd, LONG style) { return (GetWindowLongW(hwnd, GWL_STYLE) & style) == style; }
+
+std::ostream& operator<<(std::ostream& out, Dismissal dismissal)
+{
+    static const char* const names[] = {"by the Return key", "by WM_COMMAND IDOK", "key ignored"};
+    return out << names[static_cast<int>(dismissal)];
+}
+
+std::wstring AppRun::ExePath()
+{
+    const wchar_t* path = _wgetenv(L"QB_QUILLBOX");
+    if (!path || !*path)
+        throw std::runtime_error("set QB_QUILLBOX to Quillbox.exe's Windows path (CTest does)");
+    return path;
+}
+
+AppRun::AppRun(const std::wstring& argument)
+{
+    const std::wstring exe = ExePath();
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    if (!argument.empty())
+        commandLine += L" " + argument;
+
+    // As a shell starts a program the user opens.
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                        &si, &pi))
+        throw SetupFailure("cannot start Quillbox.exe");
+    process_ = Process(pi.hProcess);
+    const Handle thread(pi.hThread);
+    processId_ = pi.dwProcessId;
+    threadId_ = pi.dwThreadId;
+
+    wchar_t name[64];
+    AppLogName(processId_, name);
+    logMapping_ = Handle(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(AppLog), name));
+    logView_ = View(logMapping_ ? MapViewOfFile(logMapping_.get(), FILE_MAP_WRITE, 0, 0, 0) : nullptr);
+    if (!logView_)
+        throw SetupFailure("cannot make the app's log");
+    log_ = static_cast<AppLog*>(logView_.get());  // the system fills it with zeros
+
+    callWndHook_ = SetHook(WH_CALLWNDPROC, "QbCallWndProc", threadId_);
+    getMessageHook_ = SetHook(WH_GETMESSAGE, "QbGetMessageProc", threadId_);
+    if (ResumeThread(thread.get()) == static_cast<DWORD>(-1))
+        throw SetupFailure("cannot resume Quillbox.exe");
+}
+
+void KillAndClose(HANDLE process)
+{
+    if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process, 255);
+        WaitForSingleObject(process, 5000);
+    }
+    CloseHandle(process);
+}
+
+bool AppRun::Running() const { return WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
+
+std::optional<DWORD> AppRun::WaitForExit(Duration limit)
+{
+    if (WaitForSingleObject(process_.get(), static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0) {
+        TerminateProcess(process_.get(), 255);
+        WaitForSingleObject(process_.get(), 5000);
+        return std::nullopt;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process_.get(), &code);
+    return code;
+}
+
+std::vector<AppWindow> AppRun::Windows(WindowEvent::Kind kind) const
+{
+    std::vector<AppWindow> windows;
+    const LONG reserved = log_->events;
+    const LONG n = std::min<LONG>(reserved, ARRAYSIZE(log_->event));
+    for (LONG i = 0; i < n; ++i) {
+        const WindowEvent& e = log_->event[i];
+        const HWND hwnd = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(e.hwnd));
+        const bool seen = std::any_of(windows.begin(), windows.end(), [&](const auto& w) { return w.hwnd == hwnd; });
+        if (e.kind == kind && !seen)
+            windows.push_back({hwnd, e.className, e.text});
+    }
+    return windows;
+}
+
+std::optional<AppWindow> AppRun::WaitUntilShown(const std::wstring& className, Duration limit) const
+{
+    std::optional<AppWindow> found;
+    WaitUntil(limit, [&] {
+        const std::vector<AppWindow> shown = ShownWindows();
+        const auto w = std::find_if(shown.begin(), shown.end(), [&](const auto& s) { return s.className == className; });
+        if (w != shown.end())
+            found = *w;
+        return found || !Running();
+    });
+    return found;
+}
+
+HWND AppRun::FindMessageBox() const
+{
+    struct Search {
+        DWORD processId;
+        HWND box;
+    } search{processId_, nullptr};
+    EnumWindows(
+        [](HWND hwnd, LPARAM param) {
+            auto& s = *reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(hwnd, &owner);
+            if (owner == s.processId && IsWindowVisible(hwnd) && ClassOf(hwnd) == L"#32770")
+                s.box = hwnd;
+            return s.box ? FALSE : TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.box;
+}
+
+std::optional<MessageBoxView> AppRun::WaitForMessageBox(Duration limit) const
+{
+    HWND box = nullptr;
+    WaitUntil(limit, [&] { return (box = FindMessageBox()) != nullptr || !Running(); });
+    if (!box)
+        return std::nullopt;
+    MessageBoxView view;
+    view.hwnd = box;
+    view.title = TextOf(box);
+    wchar_t text[4096];
+    view.text.assign(text, GetDlgItemTextW(box, 0xFFFF, text, ARRAYSIZE(text)));  // the box's text control
+    view.topmost = (GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    for (HWND child : Children(box)) {
+        if (ClassOf(child) == L"Button" && HasStyle(child, WS_VISIBLE))
+            view.buttons.push_back({GetDlgCtrlID(child), TextOf(child)});
+    }
+    view.icon = IconOf(box);
+    return view;
+}
+
+// Makes the window the active one of its thread, with a focus, as a click would.
+bool AppRun::Activate(HWND hwnd) const
+{
+    const DWORD thread = GetWindowThreadProcessId(hwnd, nullptr);
+    return WaitUntil(2s, [&] {
+        SetForegroundWindow(hwnd);
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(thread, &info) && info.hwndActive == hwnd && info.hwndFocus;
+    });
+}
+
+Dismissal AppRun::PressReturn(HWND box)
+{
+    const LONG keysBefore = log_->keyDowns;
+    if (Activate(box)) {
+        INPUT keys[2]{};
+        keys[0].type = INPUT_KEYBOARD;
+        keys[0].ki.wVk = VK_RETURN;
+        keys[1] = keys[0];
+        keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(2, keys, sizeof(INPUT));
+        if (WaitUntil(3s, [&] { return !IsWindow(box); }))
+            return Dismissal::ByKey;
+    }
+    // The box is still up; end it the other way so the run can finish.
+    const bool keyArrived = log_->keyDowns != keysBefore;
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    return keyArrived ? Dismissal::KeyIgnored : Dismissal::ByCommand;
+}
+
+}  // namespace e2e
