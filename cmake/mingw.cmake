@@ -1,0 +1,12 @@
+# Debian's mingw-w64 for CMAKE_SYSTEM_PROCESSOR, set by the toolchain file that
+# includes this. The -posix compilers: GoogleTest needs std::mutex, which the
+# win32 thread model lacks; the program itself stays free of any threading DLL.
+set(CMAKE_SYSTEM_NAME Windows)
+set(triple ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32)
+set(CMAKE_C_COMPILER ${triple}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${triple}-g++-posix)
+set(CMAKE_RC_COMPILER ${triple}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${triple})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
