@@ -1,7 +1,7 @@
 // Whatever path Quillbox.exe is given on its command line, it ends with a clear
 // message or a correct copy: it never hangs, never writes, and changes the
 // clipboard only when it copied. One row per case. Where Windows is documented
-// to answer otherwise than Wine, the row's last column says how.
+// to answer otherwise than Wine, the row's "windows" column says how.
 #include "Expected.h"
 #include "Harness.h"
 #include <gtest/gtest.h>
@@ -14,12 +14,12 @@ namespace {
 
 // What the user gets.
 struct Outcome {
-    enum Kind { Copy, Nothing, PathWarning, Report } kind;
+    enum Kind { Copy, Quiet, PathWarning, Report } kind;
     std::wstring text;  // Copy: the clipboard's text; Report: the description, line 3
     int code = 0;       // Report
 };
 Outcome Copies(std::wstring text) { return {Outcome::Copy, std::move(text)}; }
-const Outcome Nothing{Outcome::Nothing, L""};  // no message, the clipboard as it was
+const Outcome Nothing{Outcome::Quiet, L""};  // no message, the clipboard as it was
 const Outcome Warns{Outcome::PathWarning, L""};
 Outcome Reports(int code, std::wstring description) { return {Outcome::Report, std::move(description), code}; }
 
@@ -189,8 +189,8 @@ const Case cases[] = {
     // The program is long-path aware: past MAX_PATH a file still copies.
     {"PathOver260Characters", [](Stage& s) { return s.File(s.Deep(300) + L"deep.txt", "deep"); }, Copies(L"deep")},
     {"PathOf40000Characters", [](Stage& s) { return s.In(Ascii(Repeated("x\\", 40000 - s.In(L"").size()))); }, Warns,
-     "a command line past 32,767 characters does not start the app (error 206 to its starter), where Wine "
-     "cuts it at 32,766; typed in the dialog, error 206: the same warning"},
+     "CreateProcess refuses a command line past 32,767 characters, where Wine cuts it at 32,766; typed in "
+     "the dialog, the name is too long (error 206): the same warning"},
     // ---- devices and other things that are not files; a read of some would never end ----
     {"Nul", [](Stage&) { return std::wstring(L"NUL"); }, Warns},
     {"Con", [](Stage&) { return std::wstring(L"CON"); }, Warns},
@@ -198,7 +198,7 @@ const Case cases[] = {
     {"Aux", [](Stage&) { return std::wstring(L"AUX"); }, Warns, "error 2 without a serial port: the same warning"},
     {"Prn", [](Stage&) { return std::wstring(L"PRN"); }, Warns},
     {"ConTxt", [](Stage&) { return std::wstring(L"CON.txt"); }, Warns,
-     "CON before Windows 11, a file name from Windows 11 on (missing: the same warning)"},
+     "a device name followed by an extension is documented as the device: the same warning"},
     {"MissingPipe", [](Stage&) { return std::wstring(L"\\\\.\\pipe\\none"); }, Warns},
     {"PipeThatNeverWrites", [](Stage& s) { return s.Pipe(); }, Warns},
     {"PhysicalDrive0", [](Stage&) { return std::wstring(L"\\\\.\\PhysicalDrive0"); }, Warns,
