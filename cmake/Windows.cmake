@@ -3,8 +3,15 @@
 enable_language(RC)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 
-add_compile_options(-fstack-protector-strong -ffunction-sections -fdata-sections
-                    $<$<NOT:$<CONFIG:Debug>>:-D_FORTIFY_SOURCE=2>)
+# The compile commands and the linker's map stay beside Quillbox.exe: the exe is
+# stripped, and tests/pe/check_pe.py reads from them how it was made.
+set(CMAKE_EXPORT_COMPILE_COMMANDS ON)
+set(QB_HARDENING -fstack-protector-strong -ffunction-sections -fdata-sections
+                 $<$<NOT:$<CONFIG:Debug>>:-D_FORTIFY_SOURCE=2>)
+add_compile_options(${QB_HARDENING})
+# frmMain's logic was made before this file is read, so the line above does not reach it.
+target_compile_options(quillbox_form PRIVATE ${QB_HARDENING})
+set_target_properties(quillbox_form PROPERTIES EXPORT_COMPILE_COMMANDS ON)
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00)
 add_link_options(-static -fstack-protector-strong -Wl,--gc-sections -Wl,--no-insert-timestamp
                  -Wl,--dynamicbase -Wl,--nxcompat)
@@ -29,7 +36,8 @@ add_custom_command(OUTPUT ${QB_ICON}
 add_executable(Quillbox WIN32 app/Main.cpp resources/Quillbox.rc ${QB_ICON})
 target_include_directories(Quillbox PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/icon)
 target_link_libraries(Quillbox PRIVATE quillbox_win32)
-target_link_options(Quillbox PRIVATE -municode -mwindows $<$<NOT:$<CONFIG:Debug>>:-s>)
+target_link_options(Quillbox PRIVATE -municode -mwindows $<$<NOT:$<CONFIG:Debug>>:-s>
+                    LINKER:-Map=$<TARGET_FILE_DIR:Quillbox>/Quillbox.map,--cref)
 set_property(SOURCE resources/Quillbox.rc APPEND PROPERTY OBJECT_DEPENDS
              ${CMAKE_CURRENT_SOURCE_DIR}/resources/Quillbox.manifest ${QB_ICON})
 

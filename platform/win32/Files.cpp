@@ -61,7 +61,37 @@ bool DriveExists(const Text& sPath)
     return GetDriveTypeW(root) != DRIVE_NO_ROOT_DIR;
 }
 
+// The path to open. Past MAX_PATH characters Windows opens a path only in its
+// extended form (\\?\), unless the system's long-path policy is on: the manifest
+// alone does not do it. Shorter paths stay exactly as given.
+Text OpenablePath(const Text& sPath)
+{
+    const DWORD nNeeded = GetFullPathNameW(Wide(sPath), 0, nullptr, nullptr);
+    if (nNeeded <= MAX_PATH)  // the count includes the terminating NUL
+        return sPath;
+    Text sFull(nNeeded, u'\0');
+    const DWORD nLength = GetFullPathNameW(Wide(sPath), nNeeded, Wide(sFull), nullptr);
+    if (nLength == 0 || nLength >= nNeeded)
+        return sPath;
+    sFull.resize(nLength);
+    return Win32Platform::ExtendedForm(sFull);
+}
+
 }  // namespace
+
+Text Win32Platform::ExtendedForm(const Text& sFullPath)
+{
+    const auto At = [&](size_t i) { return i < sFullPath.size() ? sFullPath[i] : u'\0'; };
+    const bool bDrive = ((At(0) >= u'A' && At(0) <= u'Z') || (At(0) >= u'a' && At(0) <= u'z')) && At(1) == u':' &&
+                        At(2) == u'\\';
+    if (bDrive)
+        return u"\\\\?\\" + sFullPath;
+    // \\server\share\...; not \\?\ (already extended) nor \\.\ (a device)
+    const bool bServer = At(0) == u'\\' && At(1) == u'\\' && At(2) != u'?' && At(2) != u'.' && At(2) != u'\0';
+    if (bServer)
+        return u"\\\\?\\UNC\\" + sFullPath.substr(2);
+    return sFullPath;
+}
 
 ErrorInfo Win32Platform::Failure(DWORD nError)
 {
@@ -100,8 +130,9 @@ std::unique_ptr<Platform::File> Win32Platform::OpenForRead(const Text& sPath)
 {
     if (sPath.find(u'\0') != Text::npos)  // the system would see only the part before it
         throw Failure(ERROR_INVALID_NAME);
+    const Text sOpen = OpenablePath(sPath);
     // SECURITY_IDENTIFICATION: a named pipe's server cannot act as this user.
-    const HANDLE h = CreateFileW(Wide(sPath), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+    const HANDLE h = CreateFileW(Wide(sOpen), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | SECURITY_SQOS_PRESENT |
                                      SECURITY_IDENTIFICATION,
                                  nullptr);

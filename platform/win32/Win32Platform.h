@@ -19,6 +19,10 @@ public:
 
     // The program's failure for a Win32 error code, described by the system.
     static ErrorInfo Failure(DWORD nError);
+    // A full path (as GetFullPathNameW makes it) in the extended form that opens
+    // past MAX_PATH on every Windows: \\?\C:\... or \\?\UNC\server\...; other
+    // forms (already extended, devices) as they are.
+    static Text ExtendedForm(const Text& sFullPath);
 
     Text CommandLine() override;
     std::unique_ptr<File> OpenForRead(const Text& sPath) override;

@@ -1,9 +1,59 @@
 // The hook DLL. The harness hooks Quillbox's main thread with it before the
 // first instruction runs, so every top-level window the app creates or shows,
 // and every key it takes, is recorded in the AppLog, however briefly it lived.
+// On request it also holds the app's read of its file, so that a test can change
+// the file between the moment the app took its length and the read.
 #include "AppLog.h"
 
 namespace {
+
+using ReadFileProc = BOOL(WINAPI*)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
+ReadFileProc realReadFile = nullptr;
+
+BOOL WINAPI ReadFileAfterPause(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAPPED overlapped)
+{
+    static bool paused = false;
+    if (!paused) {
+        paused = true;
+        wchar_t name[64];
+        e2e::AppEventName(GetCurrentProcessId(), L"read", name);
+        const HANDLE atRead = OpenEventW(EVENT_MODIFY_STATE, FALSE, name);
+        e2e::AppEventName(GetCurrentProcessId(), L"go", name);
+        const HANDLE go = OpenEventW(SYNCHRONIZE, FALSE, name);
+        if (atRead && go && SetEvent(atRead))
+            WaitForSingleObject(go, 20000);  // bounded: a test that never answers cannot hang the app
+        if (atRead)
+            CloseHandle(atRead);
+        if (go)
+            CloseHandle(go);
+    }
+    return realReadFile(file, buffer, count, read, overlapped);
+}
+
+// Points the app's import of KERNEL32!ReadFile at ReadFileAfterPause.
+void PauseReadFile()
+{
+    auto* const base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
+    const LONG ntOffset = reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew;
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + ntOffset);
+    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); dll->Name; ++dll) {
+        if (lstrcmpiA(reinterpret_cast<const char*>(base + dll->Name), "kernel32.dll") != 0)
+            continue;
+        auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
+        auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
+        for (; name->u1.AddressOfData; ++name, ++slot) {
+            if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) ||
+                lstrcmpA(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)->Name, "ReadFile") != 0)
+                continue;
+            DWORD protection = 0;
+            VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE, &protection);
+            realReadFile = reinterpret_cast<ReadFileProc>(slot->u1.Function);
+            slot->u1.Function = reinterpret_cast<ULONG_PTR>(&ReadFileAfterPause);
+            VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, protection, &protection);
+        }
+    }
+}
 
 e2e::AppLog* Log()
 {
@@ -12,7 +62,12 @@ e2e::AppLog* Log()
         e2e::AppLogName(GetCurrentProcessId(), name);
         const HANDLE mapping = OpenFileMappingW(FILE_MAP_WRITE, FALSE, name);
         // The mapping stays open for the life of the process: the app ends with ExitProcess.
-        return mapping ? static_cast<e2e::AppLog*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0)) : nullptr;
+        void* const view = mapping ? MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0) : nullptr;
+        auto* const log = static_cast<e2e::AppLog*>(view);
+        // The first hooked message comes while the app makes its window, before it reads a file.
+        if (log && log->pauseAtRead)
+            PauseReadFile();
+        return log;
     }();
     return log;
 }

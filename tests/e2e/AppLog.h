@@ -18,6 +18,9 @@ struct AppLog {
     volatile LONG keyDowns;  // WM_KEYDOWN taken from the app's queue
     volatile LONG events;    // entries reserved; more than the capacity are dropped
     WindowEvent event[64];
+    // Set by the harness before the app runs: the app's first ReadFile waits, after
+    // signalling AppEventName(.., L"read"), until AppEventName(.., L"go") is set.
+    volatile LONG pauseAtRead;
 };
 
 // wsprintfW rather than the C++ library: the DLL loads into Quillbox, which
@@ -25,6 +28,11 @@ struct AppLog {
 inline void AppLogName(DWORD processId, wchar_t (&name)[64])
 {
     wsprintfW(name, L"Local\\qb-e2e-log-%lu", processId);
+}
+
+inline void AppEventName(DWORD processId, const wchar_t* what, wchar_t (&name)[64])
+{
+    wsprintfW(name, L"Local\\qb-e2e-%s-%lu", what, processId);
 }
 
 }  // namespace e2e

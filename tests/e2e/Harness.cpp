@@ -82,7 +82,7 @@ std::wstring AppRun::ExePath()
     return path;
 }
 
-AppRun::AppRun(const std::wstring& argument)
+AppRun::AppRun(const std::wstring& argument, Start start)
 {
     const std::wstring exe = ExePath();
     std::wstring commandLine = L"\"" + exe + L"\"";
@@ -110,6 +110,15 @@ AppRun::AppRun(const std::wstring& argument)
     if (!logView_)
         throw SetupFailure("cannot make the app's log");
     log_ = static_cast<AppLog*>(logView_.get());  // the system fills it with zeros
+    if (start == Start::PausedAtRead) {
+        AppEventName(processId_, L"read", name);
+        atRead_ = Handle(CreateEventW(nullptr, TRUE, FALSE, name));
+        AppEventName(processId_, L"go", name);
+        continueRead_ = Handle(CreateEventW(nullptr, TRUE, FALSE, name));
+        if (!atRead_ || !continueRead_)
+            throw SetupFailure("cannot make the events that pause the app's read");
+        log_->pauseAtRead = 1;
+    }
 
     callWndHook_ = SetHook(WH_CALLWNDPROC, "QbCallWndProc", threadId_);
     getMessageHook_ = SetHook(WH_GETMESSAGE, "QbGetMessageProc", threadId_);
@@ -138,6 +147,18 @@ std::optional<DWORD> AppRun::WaitForExit(Duration limit)
     DWORD code = 0;
     GetExitCodeProcess(process_.get(), &code);
     return code;
+}
+
+bool AppRun::WaitAtRead(Duration limit) const
+{
+    const HANDLE waits[] = {atRead_.get(), process_.get()};
+    return atRead_ && WaitForMultipleObjects(2, waits, FALSE, static_cast<DWORD>(limit.count())) == WAIT_OBJECT_0;
+}
+
+void AppRun::ContinueRead() const
+{
+    if (continueRead_)
+        SetEvent(continueRead_.get());
 }
 
 std::vector<AppWindow> AppRun::Windows(WindowEvent::Kind kind) const

@@ -150,8 +150,10 @@ std::ostream& operator<<(std::ostream& out, Dismissal dismissal);
 // Windows environment block.
 class AppRun {
 public:
+    enum class Start { AtOnce, PausedAtRead };
     // argument: the raw text after the program's name, as a shell passes it; empty for none.
-    explicit AppRun(const std::wstring& argument);
+    // PausedAtRead: the app's first read of a file waits for ContinueRead().
+    explicit AppRun(const std::wstring& argument, Start start = Start::AtOnce);
     AppRun(const AppRun&) = delete;
     AppRun& operator=(const AppRun&) = delete;
 
@@ -166,6 +168,11 @@ public:
     std::vector<AppWindow> ShownWindows() const { return Windows(WindowEvent::Shown); }
     // The first window of the class shown, once it is; none if not within the limit.
     std::optional<AppWindow> WaitUntilShown(const std::wstring& className, Duration limit = 10s) const;
+
+    // PausedAtRead: true once the app has opened its file, taken its length and
+    // waits to read it; false if it did not get there within the limit.
+    bool WaitAtRead(Duration limit = 10s) const;
+    void ContinueRead() const;
 
     std::optional<MessageBoxView> WaitForMessageBox(Duration limit = 10s) const;
     // Presses Return on the box as a user would.
@@ -182,6 +189,8 @@ private:
     Handle logMapping_;
     View logView_;
     AppLog* log_ = nullptr;
+    Handle atRead_;
+    Handle continueRead_;
     Hook callWndHook_;
     Hook getMessageHook_;
 };

@@ -1,57 +1,16 @@
 // Quillbox.exe as a user meets it: started with a file's path it puts the
 // file's text on the clipboard and ends unseen; a wrong path gets the path
 // warning, any other failure the error report; started alone it shows its window.
+#include "Expected.h"
 #include "Harness.h"
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cwchar>
 
 using namespace e2e;
 
 namespace {
-
-const std::wstring Sentinel = L"left on the clipboard by the test\r\nbefore Quillbox ran";
-const std::wstring PathWarningText = L"指定されたパスに間違いがあります。";
-
-// The version as the error report shows it, from the exe's own version block.
-std::wstring ReportedVersion()
-{
-    const std::wstring exe = AppRun::ExePath();
-    DWORD ignored = 0;
-    std::string block(GetFileVersionInfoSizeW(exe.c_str(), &ignored), '\0');
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT size = 0;
-    if (block.empty() || !GetFileVersionInfoW(exe.c_str(), 0, static_cast<DWORD>(block.size()), block.data()) ||
-        !VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &size))
-        return L"(no version block)";
-    wchar_t text[32];
-    swprintf(text, ARRAYSIZE(text), L"%u.%02u.%04u", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
-             LOWORD(fixed->dwFileVersionLS));
-    return text;
-}
-
-std::wstring ErrorReport(const std::wstring& code, const std::wstring& place, const std::wstring& description)
-{
-    return L"エラー番号:" + code + L"\r\n" +
-           L"場所:" + place + ReportedVersion() + L"\r\n" +
-           description + L"\r\n" +
-           L"上記の説明と、エラーの発生したときの簡単な状況を書いて、\r\n" +
-           L"\"Quillbox Support\" <support@example.org> まで連絡してください。";
-}
-
-std::vector<std::wstring> Lines(const std::wstring& text)
-{
-    std::vector<std::wstring> lines;
-    for (size_t start = 0;;) {
-        const size_t end = text.find(L"\r\n", start);
-        lines.push_back(text.substr(start, end - start));
-        if (end == std::wstring::npos)
-            return lines;
-        start = end + 2;
-    }
-}
 
 // What X clients get for the text: Wine gives them LF line breaks.
 std::wstring WithLf(std::wstring text)
@@ -59,14 +18,6 @@ std::wstring WithLf(std::wstring text)
     for (size_t i = 0; (i = text.find(L"\r\n", i)) != std::wstring::npos;)
         text.erase(i, 1);
     return text;
-}
-
-std::vector<std::wstring> Classes(const std::vector<AppWindow>& windows)
-{
-    std::vector<std::wstring> classes;
-    for (const AppWindow& w : windows)
-        classes.push_back(w.className);
-    return classes;
 }
 
 // Every test starts with a sentinel on the clipboard, so an unwanted write shows.

@@ -1,27 +1,85 @@
 #!/usr/bin/python3
 """Checks the built Quillbox.exe files: machine, subsystem, hardening, imports,
-version block, manifest. Usage: check_pe.py EXE... (Debian's python3-pefile)."""
+version block, manifest. Usage: check_pe.py [--again DIR] EXE... (Debian's python3-pefile).
+
+The exe is stripped; what it cannot show, the build leaves beside it: the
+linker's map with its cross references (Quillbox.map) and the compile commands
+(compile_commands.json). With --again, DIR/<folder of EXE>/Quillbox.exe is the
+same sources built a second time elsewhere, and must be the same bytes."""
+import argparse
+import json
+import os
 import re
+import subprocess
 import sys
 import unittest
 
 import pefile
 
-SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "msvcrt.dll", "comctl32.dll",
-               "shell32.dll", "ole32.dll", "uxtheme.dll"}
+# The DLLs the exe imports are loaded before its first instruction, by the usual
+# search that starts in the program's own folder (where a download may sit
+# beside it); only the system's KnownDLLs are never taken from there, and
+# comctl32, which the manifest takes from the side-by-side store.
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "msvcrt.dll", "shell32.dll", "ole32.dll",
+               "oleaut32.dll", "comdlg32.dll", "shlwapi.dll", "imm32.dll", "comctl32.dll"}
+# Functions that write files or touch the registry: the program does neither.
+WRITING = re.compile(r"^(Reg(?!ister)|WriteFile|CreateDirectory|RemoveDirectory|DeleteFile|MoveFile|CopyFile|ReplaceFile|"
+                     r"SetFileAttributes|SetEndOfFile|CreateHardLink|CreateSymbolicLink|WritePrivateProfile|"
+                     r"WriteProfile|SHSetValue|SHRegSet)")
+# The program's own objects, as the linker names them in its map.
+PRODUCT_OBJECT = re.compile(r"(Quillbox\.dir/app/|libquillbox_win32\.a\(|libquillbox_form\.a\()")
+PRODUCT_SOURCE = re.compile(r"/(app|form|platform)/[^/]+(/[^/]+)?\.cpp$")
+OBJDUMP = {64: "x86_64-w64-mingw32-objdump", 32: "i686-w64-mingw32-objdump"}
+LOAD_LIBRARY_SEARCH_SYSTEM32 = 0x800
 MACHINES = {pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"]: 64, pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"]: 32}
 RT_GROUP_ICON = 14
 RT_MANIFEST = 24
 VERSION = (1, 2, 0, 2485)
 
 
+def read_map(path):
+    """The linker map: {symbol: address} from its memory map, and {symbol: [defining
+    file, referencing files...]} from its cross reference table."""
+    addresses, references, symbol = {}, {}, None
+    with open(path, encoding="utf-8", errors="replace") as f:
+        lines = f.read().split("\n")
+    table = lines.index("Cross Reference Table")
+    for line in lines[:table]:
+        m = re.match(r"^\s+0x([0-9a-f]+)\s+(\S+)$", line)
+        if m:
+            addresses[m.group(2)] = int(m.group(1), 16)
+        m = re.match(r"^(\.text)\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)", line)
+        if m:
+            addresses[".text"] = (int(m.group(2), 16), int(m.group(3), 16))
+    for line in lines[table + 3:]:
+        if not line.strip():
+            continue
+        if not line[0].isspace():
+            symbol, _, file = line.partition(" ")
+            references[symbol] = [file.strip()] if file.strip() else []
+        else:
+            references[symbol].append(line.strip())
+    return addresses, references
+
+
 class ExeChecks(unittest.TestCase):
     path = None
+    again = None
 
     @classmethod
     def setUpClass(cls):
         cls.pe = pefile.PE(cls.path)
         cls.bits = MACHINES.get(cls.pe.FILE_HEADER.Machine)
+        cls.build = os.path.dirname(os.path.abspath(cls.path))
+        cls.addresses, cls.references = read_map(os.path.join(cls.build, "Quillbox.map"))
+        cls.pe.parse_data_directories()
+        cls.imports = {entry.dll.decode().lower(): {imp.name.decode(): imp.address for imp in entry.imports if imp.name}
+                       for entry in cls.pe.DIRECTORY_ENTRY_IMPORT}
+
+    def test_map_is_of_this_exe(self):
+        text = next(s for s in self.pe.sections if s.Name.rstrip(b"\0") == b".text")
+        self.assertEqual(self.addresses[".text"],
+                         (self.pe.OPTIONAL_HEADER.ImageBase + text.VirtualAddress, text.SizeOfRawData))
 
     def test_machine_and_gui_subsystem(self):
         self.assertIn(self.bits, (32, 64))
@@ -40,15 +98,57 @@ class ExeChecks(unittest.TestCase):
             self.assertFalse(section.Characteristics & write and section.Characteristics & execute, name)
             self.assertFalse(section.Characteristics & shared, name)
 
+    def test_stack_protector_in_the_programs_own_code(self):
+        guard = self.references.get("__stack_chk_guard", [])
+        self.assertTrue(guard and "libssp.a" in guard[0], "the guard is not the stack protector's")
+        self.assertTrue(any(PRODUCT_OBJECT.search(f) for f in guard[1:]), "no object of the program checks its stack")
+
+    def test_program_compiled_hardened(self):
+        # Fortified calls leave a trace (__memcpy_chk and kin) only where a buffer's
+        # size is known and not provably enough; the program makes no such call, so
+        # the evidence is how each of its sources was compiled: fortified, and
+        # optimised, without which _FORTIFY_SOURCE does nothing.
+        with open(os.path.join(self.build, "compile_commands.json")) as f:
+            commands = [c for c in json.load(f) if PRODUCT_SOURCE.search(c["file"])]
+        self.assertGreaterEqual(len(commands), 6)
+        for c in commands:
+            flags = c["command"].split()
+            self.assertIn("-D_FORTIFY_SOURCE=2", flags, c["file"])
+            self.assertIn("-fstack-protector-strong", flags, c["file"])
+            self.assertIn([f for f in flags if f.startswith("-O")][-1], ("-O2", "-O3", "-Os"), c["file"])
+
     def test_reproducible(self):
         self.assertEqual(self.pe.FILE_HEADER.TimeDateStamp, 0)
+        if self.again:
+            other = os.path.join(self.again, os.path.basename(self.build), "Quillbox.exe")
+            with open(self.path, "rb") as mine, open(other, "rb") as theirs:
+                self.assertTrue(mine.read() == theirs.read(), f"{self.path} and {other} differ")
 
     def test_imports_only_system_dlls(self):
-        self.pe.parse_data_directories()
-        dlls = {entry.dll.decode().lower(): entry for entry in self.pe.DIRECTORY_ENTRY_IMPORT}
-        self.assertLessEqual(set(dlls), SYSTEM_DLLS)
-        kernel32 = {imp.name.decode() for imp in dlls["kernel32.dll"].imports if imp.name}
-        self.assertIn("SetDefaultDllDirectories", kernel32)
+        self.assertLessEqual(set(self.imports), SYSTEM_DLLS)
+        self.assertIn("SetDefaultDllDirectories", self.imports["kernel32.dll"])
+
+    def test_no_registry_and_no_writing(self):
+        for dll, names in self.imports.items():
+            for name in names:
+                self.assertNotRegex(name, WRITING, dll)
+
+    def test_dll_search_is_limited_first_thing(self):
+        # wWinMain's first call is SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32).
+        start = next(a for name, a in self.addresses.items() if re.fullmatch(r"_?wWinMain(@16)?", name))
+        listing = subprocess.run([OBJDUMP[self.bits], "-d", f"--start-address={start:#x}",
+                                  f"--stop-address={start + 0x80:#x}", self.path],
+                                 capture_output=True, text=True, check=True).stdout
+        instructions = [line.split("\t")[-1] for line in listing.splitlines() if line.count("\t") >= 2]
+        calls = [i for i, text in enumerate(instructions) if text.startswith("call")]
+        self.assertTrue(calls, listing)
+        call = instructions[calls[0]]
+        # x86_64: call *disp(%rip)  # target; i686: call *target
+        m = re.search(r"#\s*(?:0x)?([0-9a-f]+)", call) if "(%rip)" in call else re.search(r"\*0x([0-9a-f]+)$", call)
+        self.assertTrue(m, call)
+        self.assertEqual(int(m.group(1), 16), self.imports["kernel32.dll"]["SetDefaultDllDirectories"], call)
+        self.assertTrue(any(f"${LOAD_LIBRARY_SEARCH_SYSTEM32:#x}," in i for i in instructions[:calls[0]]),
+                        "\n".join(instructions[:calls[0] + 1]))
 
     def resources(self, type_id):
         for rtype in self.pe.DIRECTORY_ENTRY_RESOURCE.entries:
@@ -106,10 +206,14 @@ class ExeChecks(unittest.TestCase):
 
 
 def main():
-    exes = sys.argv[1:]
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--again", help="where the same sources were built a second time")
+    parser.add_argument("exes", nargs="+")
+    args = parser.parse_args()
+    exes = args.exes
     suite = unittest.TestSuite()
     for exe in exes:
-        case = type(re.sub(r"\W", "_", exe), (ExeChecks,), {"path": exe})
+        case = type(re.sub(r"\W", "_", exe), (ExeChecks,), {"path": exe, "again": args.again})
         suite.addTests(unittest.defaultTestLoader.loadTestsFromTestCase(case))
     result = unittest.TextTestRunner(verbosity=1).run(suite)
     sys.exit(0 if exes and result.wasSuccessful() else 1)

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 void EndProgram(uint32_t nExitCode) { ExitProcess(nExitCode); }
 
@@ -127,6 +128,44 @@ TEST_F(PlatformTest, ReadsBytesWholeAndConvertsThemAsTheyAre)
     EXPECT_EQ(ReadAll(Make(L"lines.txt", "a\r\nb\nc\rd\x1a" "e")), u"a\r\nb\nc\rd\x1a" u"e");
     // The conversion keeps NUL characters; the field is what stops at them.
     EXPECT_EQ(ReadAll(Make(L"with-nul.txt", std::string("ab\0cd", 5))), Text(u"ab\0cd", 5));
+}
+
+TEST_F(PlatformTest, PathsPastMaxPathOpenInTheExtendedForm)
+{
+    const struct {
+        const char16_t* full;
+        const char16_t* extended;
+    } forms[] = {
+        {u"C:\\notes\\memo.txt", u"\\\\?\\C:\\notes\\memo.txt"},
+        {u"z:\\memo.txt", u"\\\\?\\z:\\memo.txt"},
+        {u"\\\\server\\share\\memo.txt", u"\\\\?\\UNC\\server\\share\\memo.txt"},
+        {u"\\\\?\\C:\\memo.txt", u"\\\\?\\C:\\memo.txt"},
+        {u"\\\\?\\UNC\\server\\share", u"\\\\?\\UNC\\server\\share"},
+        {u"\\\\.\\COM1", u"\\\\.\\COM1"},
+        {u"C:", u"C:"},
+        {u"\\\\", u"\\\\"},
+        {u"", u""},
+    };
+    for (const auto& form : forms)
+        EXPECT_EQ(Win32Platform::ExtendedForm(form.full), form.extended);
+
+    // A real file 300 characters deep: its plain path, with blanks after it, and
+    // through "..", which the extended form would not resolve by itself.
+    std::wstring folders, last;
+    std::vector<std::wstring> made;
+    while ((dir + folders).size() < 300) {
+        last = std::wstring(50, static_cast<wchar_t>(L'a' + made.size()));
+        folders += last + L"\\";
+        made.push_back(dir + folders);
+        ASSERT_TRUE(CreateDirectoryW(made.back().c_str(), nullptr));
+    }
+    const std::wstring file = Make(folders + L"deep.txt", "deep");
+    EXPECT_EQ(ReadAll(file), u"deep");
+    EXPECT_EQ(ReadAll(file + L"  "), u"deep");
+    EXPECT_EQ(ReadAll(made.back() + L"..\\" + last + L"\\deep.txt"), u"deep");
+    DeleteFileW(file.c_str());
+    for (auto folder = made.rbegin(); folder != made.rend(); ++folder)
+        RemoveDirectoryW(folder->c_str());
 }
 
 TEST_F(PlatformTest, FileLengthBeyondTwoGigabytesIsTakenWhole)
