@@ -42,6 +42,7 @@ set_property(SOURCE resources/Quillbox.rc APPEND PROPERTY OBJECT_DEPENDS
              ${CMAKE_CURRENT_SOURCE_DIR}/resources/Quillbox.manifest ${QB_ICON})
 
 add_subdirectory(tools/wine)
+add_subdirectory(tools/bench)
 
 option(QB_WINE_TESTS "Build the programs that test Quillbox under Wine" ON)
 if(QB_WINE_TESTS)
