@@ -2,7 +2,9 @@
 
 void frmMain::txtMain_TextChanged()
 {
-    platform_.EnableOk(!platform_.FieldText().empty());
+    // Runs on every change, also when the copy puts a whole file in the field:
+    // its length is enough, a copy of its text would cost as much as the file.
+    platform_.EnableOk(platform_.FieldLength() > 0);
 }
 
 void frmMain::cmdMain_Press(int16_t nButton)

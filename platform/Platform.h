@@ -36,8 +36,12 @@ public:
     virtual void CloseForm() = 0;
 
     // The path field, txtMain. Setting its text runs frmMain::txtMain_TextChanged.
+    // A field that cannot take the whole text (up to a NUL, where it ends) is
+    // a failure, never a silently shorter text.
     virtual void SetFieldText(const Text& sText) = 0;
     virtual Text FieldText() = 0;
+    // How many characters the field holds, without copying them.
+    virtual int32_t FieldLength() = 0;
     virtual void SelectField(int32_t nStart, int32_t nLength) = 0;
     // The field's own copy command: SendMessageA(field, WM_COPY, 0, 0).
     virtual void CopyField() = 0;

@@ -5,6 +5,7 @@
 #include "form/frmMain.h"
 #include "platform/win32/Wide.h"
 #include "resources/resource.h"
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -248,20 +249,24 @@ void Win32Platform::CloseForm() { SendMessageW(hwnd_, WM_CLOSE, 0, 0); }
 void Win32Platform::SetFieldText(const Text& sText)
 {
     SetLastError(ERROR_SUCCESS);
-    if (!SetWindowTextW(txt_, Wide(sText))) {
-        const DWORD nError = GetLastError();
-        if (nError != ERROR_SUCCESS)
-            throw Failure(nError);
+    const BOOL bSet = SetWindowTextW(txt_, Wide(sText));
+    if (const DWORD nError = GetLastError(); !bSet && nError != ERROR_SUCCESS)
+        throw Failure(nError);
+    // An edit control that cannot grow its buffer keeps its old text and says so
+    // only with EN_ERRSPACE, while WM_SETTEXT still reports success.
+    const size_t nExpected = std::min(sText.size(), sText.find(u'\0'));
+    if (!bSet || static_cast<size_t>(FieldLength()) != nExpected)
         throw ErrorInfo{ErrorInfo::OutOfMemory, u"The text field could not take the file's text: not enough memory."};
-    }
 }
 
 Text Win32Platform::FieldText()
 {
-    Text s(static_cast<size_t>(GetWindowTextLengthW(txt_)), u'\0');
+    Text s(static_cast<size_t>(FieldLength()), u'\0');
     s.resize(static_cast<size_t>(GetWindowTextW(txt_, Wide(s), static_cast<int>(s.size()) + 1)));
     return s;
 }
+
+int32_t Win32Platform::FieldLength() { return GetWindowTextLengthW(txt_); }
 
 void Win32Platform::SelectField(int32_t nStart, int32_t nLength)
 {

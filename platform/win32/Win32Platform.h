@@ -32,6 +32,7 @@ public:
     void CloseForm() override;
     void SetFieldText(const Text& sText) override;
     Text FieldText() override;
+    int32_t FieldLength() override;
     void SelectField(int32_t nStart, int32_t nLength) override;
     void CopyField() override;
     void EnableOk(bool bEnabled) override;

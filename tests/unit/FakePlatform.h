@@ -116,6 +116,7 @@ public:
         form->txtMain_TextChanged();
     }
     Text FieldText() override { Step("FieldText"); return field; }
+    int32_t FieldLength() override { Step("FieldLength"); return static_cast<int32_t>(field.size()); }
     void SelectField(int32_t nStart, int32_t nLength) override
     {
         Step("SelectField");

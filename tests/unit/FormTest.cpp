@@ -19,7 +19,7 @@ TEST_F(StartTest, CopiesTheWholeTextWithoutShowingTheWindowAndEnds)
     EXPECT_FALSE(platform.fileOpen);
     // Hidden before reading; the file is read once, whole; the copy comes last.
     const std::vector<std::string> order{"CommandLine", "HideForm", "Open", "Length", "Read", "AnsiToText",
-                                         "SetFieldText", "FieldText", "FieldText", "SelectField", "CopyField",
+                                         "SetFieldText", "FieldLength", "FieldText", "SelectField", "CopyField",
                                          "CloseForm"};
     EXPECT_EQ(platform.log, order);
 }
