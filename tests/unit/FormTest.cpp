@@ -149,6 +149,36 @@ TEST_F(StartTest, RunningOutOfMemoryIsReportedAsOutOfMemory)
     EXPECT_NE(platform.messages.at(0).sText.find(u"\r\n場所:frmMain!ReadText1.02.2485\r\n"), Text::npos);
 }
 
+// A file too big for the memory there is (the 32-bit build has 2 or 4 GB of
+// address space) runs out at one step or another of the copy: wherever it does,
+// the program ends in the report with 7, and nothing reaches the clipboard.
+struct MemoryRunsOut {
+    const char* step;
+    const char16_t* sPlace;
+};
+
+class OutOfMemoryTest : public FormFixture, public ::testing::WithParamInterface<MemoryRunsOut> {};
+
+TEST_P(OutOfMemoryTest, EndsInTheReportNeverInACopy)
+{
+    platform.files[u"big"] = "a large file";
+    platform.outOfMemory = GetParam().step;
+    EXPECT_EQ(Start(u"q.exe big"), 1u);
+    EXPECT_EQ(form.CurrentFailure().Code, ErrorInfo::OutOfMemory);
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_NE(platform.messages[0].sText.find(Text(u"\r\n場所:") + GetParam().sPlace + u"1.02.2485\r\n"), Text::npos);
+    EXPECT_EQ(platform.log.back(), "ShowMessage");
+    EXPECT_EQ(platform.clipboard, u"sentinel");
+    EXPECT_FALSE(platform.fileOpen);
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, OutOfMemoryTest,
+                         ::testing::Values(MemoryRunsOut{"Read", u"frmMain!ReadText"},
+                                           MemoryRunsOut{"SetFieldText", u"CopyToClip"},
+                                           MemoryRunsOut{"FieldText", u"CopyToClip"},
+                                           MemoryRunsOut{"CopyField", u"CopyToClip"}),
+                         [](const auto& info) { return std::string(info.param.step); });
+
 using DialogTest = FormFixture;
 
 TEST_F(DialogTest, OkIsEnabledExactlyWhileTheFieldHoldsText)

@@ -230,6 +230,23 @@ protected:
     }
 };
 
+// Run in a 2 GB address space, as the 32-bit build has (the test platform_tests_2gb
+// limits this process with prlimit and sets QB_TWO_GB). An edit control that cannot
+// grow keeps its old text, and WM_SETTEXT still says it succeeded.
+TEST_F(FieldTest, InTwoGigabytesATextThatFitsOnlyOnceIsOutOfMemoryNotAShorterField)
+{
+    if (!std::getenv("QB_TWO_GB"))
+        GTEST_SKIP() << "needs a 2 GB address space and QB_TWO_GB";
+    platform.SetFieldText(u"C:\\typed\\path.txt");
+    const Text big(size_t{500} << 20, u'x');  // 1 GB: room for it, not for the field's copy too
+    try {
+        platform.SetFieldText(big);
+        ADD_FAILURE() << "the field took 1 GB in a 2 GB address space";
+    } catch (const ErrorInfo& failure) {
+        EXPECT_EQ(failure.Code, ErrorInfo::OutOfMemory);
+    }
+}
+
 TEST_F(FieldTest, CopiesTextPastTheOldLimitWholeWithItsLineBreaks)
 {
     Text big;
