@@ -117,6 +117,10 @@ class ExeChecks(unittest.TestCase):
             self.assertIn("-fstack-protector-strong", flags, c["file"])
             self.assertIn([f for f in flags if f.startswith("-O")][-1], ("-O2", "-O3", "-Os"), c["file"])
 
+    def test_large_address_aware(self):
+        # The 32-bit build gets 4 GB of address space on 64-bit Windows (the 64-bit one always has it).
+        self.assertTrue(self.pe.FILE_HEADER.Characteristics & 0x0020, "not large-address-aware")
+
     def test_reproducible(self):
         self.assertEqual(self.pe.FILE_HEADER.TimeDateStamp, 0)
         if self.again:
