@@ -226,6 +226,7 @@ def main():
     data = ROOT / "build" / "bench"
     data.mkdir(parents=True, exist_ok=True)
     log = lambda s: print(s, file=sys.stderr, flush=True)
+    load_before = os.getloadavg()[0]
     started = time.monotonic()
     rows = []
     for name in names:
@@ -236,12 +237,14 @@ def main():
 
     command = "tools/benchmark" + "".join(f" {a}" for a in sys.argv[1:])
     report = "\n".join([
-        f"Command: `{command}` ({args.rounds} rounds, {args.rounds * 3} up to 100 KB; programs alternating; "
+        f"- Command: `{command}` ({args.rounds} rounds, {args.rounds * 3} up to 100 KB; programs alternating; "
         f"{minutes:.1f} minutes)",
-        f"Date: {datetime.datetime.now(datetime.timezone.utc):%Y-%m-%d %H:%M} UTC",
-        f"Machine: {machine()}",
-        "Wine desktop: warm (a keeper process holds Wine's desktop for the whole run)",
-        "Clipboard: checked byte for byte after every Quillbox and direct run",
+        f"- Date: {datetime.datetime.now(datetime.timezone.utc):%Y-%m-%d %H:%M} UTC",
+        f"- Machine: {machine()}",
+        "- Wine desktop: warm (a keeper process holds Wine's desktop for the whole run)",
+        f"- Load: 1-minute load average {load_before:.2f} before the run, {os.getloadavg()[0]:.2f} after "
+        "(other work on the machine makes the figures noisier)",
+        "- Clipboard: checked byte for byte after every Quillbox and direct run",
         "", tables(rows), ""])
     print(report)
     if out:
