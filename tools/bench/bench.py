@@ -203,6 +203,11 @@ def tables(rows):
     return "\n".join(out)
 
 
+def revision():
+    done = subprocess.run(["git", "-C", str(ROOT), "describe", "--always", "--dirty"], capture_output=True, text=True)
+    return done.stdout.strip() or "not a git checkout"
+
+
 def machine():
     cpu = next((l.split(":", 1)[1].strip() for l in open("/proc/cpuinfo") if l.startswith("model name")), "?")
     mem = next(int(l.split()[1]) for l in open("/proc/meminfo") if l.startswith("MemTotal")) / MIB
@@ -240,6 +245,7 @@ def main():
         f"- Command: `{command}` ({args.rounds} rounds, {args.rounds * 3} up to 100 KB; programs alternating; "
         f"{minutes:.1f} minutes)",
         f"- Date: {datetime.datetime.now(datetime.timezone.utc):%Y-%m-%d %H:%M} UTC",
+        f"- Code: {revision()}",
         f"- Machine: {machine()}",
         "- Wine desktop: warm (a keeper process holds Wine's desktop for the whole run)",
         f"- Load: 1-minute load average {load_before:.2f} before the run, {os.getloadavg()[0]:.2f} after "
