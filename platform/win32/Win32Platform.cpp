@@ -273,7 +273,19 @@ void Win32Platform::SelectField(int32_t nStart, int32_t nLength)
     SendMessageW(txt_, EM_SETSEL, static_cast<WPARAM>(nStart), static_cast<LPARAM>(nStart) + nLength);
 }
 
-void Win32Platform::CopyField() { SendMessageA(txt_, WM_COPY, 0, 0); }
+void Win32Platform::CopyField()
+{
+    const DWORD nBefore = GetClipboardSequenceNumber();
+    SendMessageA(txt_, WM_COPY, 0, 0);
+    // The field's copy says nothing when it cannot open the clipboard (another
+    // program holds it open): a selection that changed nothing is a failure,
+    // never a copy reported as done. An empty selection changes nothing by design.
+    DWORD nStart = 0, nEnd = 0;
+    SendMessageW(txt_, EM_GETSEL, reinterpret_cast<WPARAM>(&nStart), reinterpret_cast<LPARAM>(&nEnd));
+    if (nEnd > nStart && GetClipboardSequenceNumber() == nBefore)
+        throw ErrorInfo{static_cast<int32_t>(HRESULT_FROM_WIN32(ERROR_CLIPBOARD_NOT_OPEN)),
+                        u"Another program is holding the clipboard, so nothing was copied. Please try again."};
+}
 
 void Win32Platform::EnableOk(bool bEnabled) { EnableWindow(cmd_[0], bEnabled); }
 

@@ -230,6 +230,30 @@ protected:
     }
 };
 
+// The field's copy fails silently on Windows while another program holds the
+// clipboard open (Wine lets it through, so a field that ignores the copy stands in).
+TEST_F(FieldTest, ACopyThatDidNotHappenIsAFailure)
+{
+    platform.SetFieldText(u"text");
+    platform.SelectField(0, 4);
+    const HWND field = platform.FieldWindow();
+    static WNDPROC original;
+    original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(field, GWLP_WNDPROC));
+    SetWindowLongPtrW(field, GWLP_WNDPROC,
+                      reinterpret_cast<LONG_PTR>(+[](HWND h, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
+                          return msg == WM_COPY ? 0 : CallWindowProcW(original, h, msg, w, l);
+                      }));
+    try {
+        platform.CopyField();
+        ADD_FAILURE() << "a copy that changed nothing passed as done";
+    } catch (const ErrorInfo& failure) {
+        EXPECT_LT(failure.Code, 0);  // not a path failure: the error report
+    }
+    SetWindowLongPtrW(field, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+    platform.SelectField(0, 0);
+    EXPECT_NO_THROW(platform.CopyField());  // an empty selection copies nothing, rightly
+}
+
 // Run in a 2 GB address space, as the 32-bit build has (the test platform_tests_2gb
 // limits this process with prlimit and sets QB_TWO_GB). An edit control that cannot
 // grow keeps its old text, and WM_SETTEXT still says it succeeded.
