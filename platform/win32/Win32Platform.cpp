@@ -114,7 +114,7 @@ void Win32Platform::ApplyLayout(UINT nDpi)
 {
     const int dpi = static_cast<int>(nDpi);
     if (const HFONT font = CreateFormFont(nDpi)) {
-        for (HWND h : {hwnd_, txt_, cmd_[0], cmd_[1], lbl_})
+        for (HWND h : {txt_, cmd_[0], cmd_[1], lbl_})
             SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         if (font_)
             DeleteObject(font_);
@@ -186,6 +186,8 @@ LRESULT Win32Platform::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_DROPFILES:
         OnDropFiles(reinterpret_cast<HDROP>(wParam));
         return 0;
+    case WM_GETFONT:  // the dialog manager keeps a font only for dialogs made from a template
+        return reinterpret_cast<LRESULT>(font_);
     default:
         return DefDlgProcW(hwnd_, msg, wParam, lParam);
     }
