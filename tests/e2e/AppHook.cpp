@@ -2,6 +2,8 @@
 // first instruction runs, so every top-level window the app creates or shows,
 // and every key it takes, is recorded in the AppLog, however briefly it lived.
 #include "AppLog.h"
+#include <shlobj.h>
+#include <windowsx.h>
 
 namespace {
 
@@ -36,6 +38,59 @@ bool IsShow(const CWPSTRUCT& m)
            (m.message == WM_WINDOWPOSCHANGING && (reinterpret_cast<const WINDOWPOS*>(m.lParam)->flags & SWP_SHOWWINDOW));
 }
 
+void AnswerFont(e2e::Probe& probe, HWND hwnd)
+{
+    const HFONT font = reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0));
+    probe.hasFont = font && GetObjectW(font, sizeof probe.font, &probe.font) == sizeof probe.font;
+    const HDC dc = GetDC(hwnd);
+    const HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(SYSTEM_FONT));
+    GetTextFaceW(dc, LF_FACESIZE, probe.realisedFace);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    probe.realisedCharset = metrics.tmCharSet;
+    SelectObject(dc, old);
+    ReleaseDC(hwnd, dc);
+}
+
+// As the system delivers a drop: a DROPFILES block in the app's own memory, posted.
+void PostDrop(const e2e::Probe& probe, HWND hwnd, LPARAM point)
+{
+    size_t chars = 0;
+    while (probe.files[chars] || probe.files[chars + 1])
+        ++chars;
+    chars += 2;
+    const HGLOBAL drop = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+    auto* header = static_cast<DROPFILES*>(GlobalLock(drop));
+    header->pFiles = sizeof(DROPFILES);
+    header->pt = {GET_X_LPARAM(point), GET_Y_LPARAM(point)};
+    header->fWide = TRUE;
+    CopyMemory(header + 1, probe.files, chars * sizeof(wchar_t));
+    GlobalUnlock(drop);
+    PostMessageW(hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+}
+
+void Answer(e2e::Probe& probe, const CWPSTRUCT& m)
+{
+    switch (m.wParam) {
+    case e2e::Probe::Font:
+        AnswerFont(probe, m.hwnd);
+        break;
+    case e2e::Probe::DpiChanged: {
+        // What the system suggests: the same place, the size scaled to the new DPI.
+        RECT rc;
+        GetWindowRect(m.hwnd, &rc);
+        const UINT dpi = static_cast<UINT>(m.lParam), old = GetDpiForWindow(m.hwnd);
+        rc.right = rc.left + MulDiv(rc.right - rc.left, dpi, old);
+        rc.bottom = rc.top + MulDiv(rc.bottom - rc.top, dpi, old);
+        SendMessageW(m.hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&rc));
+        break;
+    }
+    case e2e::Probe::DropFiles:
+        PostDrop(probe, m.hwnd, m.lParam);
+        break;
+    }
+}
+
 }  // namespace
 
 // WH_CALLWNDPROC: sent messages, which is how creation and showing arrive.
@@ -45,6 +100,9 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK QbCallWndProc(int code, WPARAM
     if (log) {
         InterlockedIncrement(&log->messages);
         const auto& m = *reinterpret_cast<const CWPSTRUCT*>(lParam);
+        static const UINT probeMessage = e2e::ProbeMessage();
+        if (m.message == probeMessage)
+            Answer(log->probe, m);
         // A child shown inside a hidden window is not seen by anyone.
         if (!(GetWindowLongW(m.hwnd, GWL_STYLE) & WS_CHILD)) {
             if (m.message == WM_CREATE)

@@ -1,8 +1,7 @@
 // Quillbox.exe as a user meets it: started with a file's path it puts the
 // file's text on the clipboard and ends unseen; a wrong path gets the path
 // warning, any other failure the error report; started alone it shows its window.
-#include "Harness.h"
-#include <gtest/gtest.h>
+#include "AppTest.h"
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -12,8 +11,6 @@ using namespace e2e;
 
 namespace {
 
-const std::wstring Sentinel = L"left on the clipboard by the test\r\nbefore Quillbox ran";
-const std::wstring PathWarningText = L"指定されたパスに間違いがあります。";
 
 // The version as the error report shows it, from the exe's own version block.
 std::wstring ReportedVersion()
@@ -60,33 +57,6 @@ std::wstring WithLf(std::wstring text)
         text.erase(i, 1);
     return text;
 }
-
-std::vector<std::wstring> Classes(const std::vector<AppWindow>& windows)
-{
-    std::vector<std::wstring> classes;
-    for (const AppWindow& w : windows)
-        classes.push_back(w.className);
-    return classes;
-}
-
-// Every test starts with a sentinel on the clipboard, so an unwanted write shows.
-class QuillboxTest : public ::testing::Test {
-protected:
-    TempFolder folder;
-    DWORD sequence = 0;
-
-    void SetUp() override
-    {
-        ASSERT_TRUE(clipboard::PutText(Sentinel));
-        sequence = clipboard::Sequence();
-    }
-
-    void ExpectClipboardUntouched()
-    {
-        EXPECT_EQ(clipboard::Text(), Sentinel);
-        EXPECT_EQ(clipboard::Sequence(), sequence) << "something was put on the clipboard";
-    }
-};
 
 // ---- the copy ----
 
@@ -240,6 +210,8 @@ int wmain(int argc, wchar_t** argv)
 {
     // Window rectangles and screen pixels in real pixels, whatever the DPI.
     SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+    // The screen's DPI as Wine gives it to programs started from now on.
+    const RegistryValue dpi(L"Control Panel\\Desktop", L"LogPixels", std::optional<DWORD>(TestDpi()));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
