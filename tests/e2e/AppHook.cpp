@@ -14,7 +14,10 @@ e2e::AppLog* Log()
         e2e::AppLogName(GetCurrentProcessId(), name);
         const HANDLE mapping = OpenFileMappingW(FILE_MAP_WRITE, FALSE, name);
         // The mapping stays open for the life of the process: the app ends with ExitProcess.
-        return mapping ? static_cast<e2e::AppLog*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0)) : nullptr;
+        auto* view = mapping ? static_cast<e2e::AppLog*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0)) : nullptr;
+        if (view)
+            view->scratchInApp = reinterpret_cast<ULONG_PTR>(view->scratch);
+        return view;
     }();
     return log;
 }

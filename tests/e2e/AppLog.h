@@ -37,6 +37,9 @@ struct AppLog {
     volatile LONG events;    // entries reserved; more than the capacity are dropped
     WindowEvent event[64];
     Probe probe;
+    // Bytes the harness writes and the app has in its memory, at this address there.
+    ULONG64 scratchInApp;
+    BYTE scratch[64];
 };
 
 inline UINT ProbeMessage() { return RegisterWindowMessageW(L"qb-e2e-probe"); }

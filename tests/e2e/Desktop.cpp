@@ -105,10 +105,15 @@ void Click(POINT screen)
     const LONG y = static_cast<LONG>((screen.y * 65536LL + height / 2) / height);
     INPUT inputs[] = {Mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, x, y), Mouse(MOUSEEVENTF_LEFTDOWN),
                       Mouse(MOUSEEVENTF_LEFTUP)};
-    SendInput(1, inputs, sizeof(INPUT));
-    // A moment between the move and the press, as a hand gives it: the window
-    // under the mouse learns where it is before the button goes down.
-    Sleep(50);
+    // The button goes down only once the pointer is there: under Wine a late
+    // motion event from X (after another program moved the X pointer) can still
+    // put it back where it was.
+    WaitUntil(1s, [&] {
+        SendInput(1, inputs, sizeof(INPUT));
+        Sleep(50);
+        POINT now{};
+        return GetCursorPos(&now) && now.x == screen.x && now.y == screen.y;
+    });
     SendInput(2, inputs + 1, sizeof(INPUT));
 }
 

@@ -1,6 +1,9 @@
 // Quillbox.exe started without an argument: its dialog, measured from outside
 // at the screen's DPI (QB_DPI) and driven with real keys and clicks.
 #include "AppTest.h"
+#include <shlobj.h>
+#include <cctype>
+#include <cstring>
 #include <memory>
 #include <ostream>
 
@@ -418,5 +421,96 @@ TEST_F(Dialog, ADroppedFileGoesIntoTheFieldAndOkCopiesIt)
     EXPECT_EQ(app->WaitForExit(), 0u);
     EXPECT_EQ(clipboard::Text(), std::wstring(L"dropped"));
 }
+
+// A real drag: a file dragged from an X program (as from a Linux file manager)
+// and dropped on the field. Wine takes such a drag only for a window that is an
+// X window of its own, which it makes outside its virtual desktop: so Quillbox
+// runs here on a desktop of its own, straight on the X screen.
+TEST_F(Dialog, AFileDraggedFromAnXProgramGoesIntoTheField)
+{
+    const char* xdrag = std::getenv("QB_XDRAG");
+    if (!xdrag)
+        GTEST_SKIP() << "needs QB_XDRAG, the xdrag program (CTest sets it)";
+    const std::wstring path = folder.File(L"dragged file.txt", "dragged");
+    app = std::make_unique<AppRun>(L"", L"WinSta0\\qb-e2e-x-screen");
+    const auto shown = app->WaitUntilShown(L"frmMain");
+    ASSERT_TRUE(shown) << "the dialog was never shown";
+    form = shown->hwnd;
+    field = GetWindow(form, GW_CHILD);
+    ok = GetWindow(field, GW_HWNDNEXT);
+    ASSERT_EQ(ClassOf(field), L"Edit");
+
+    std::string url = "file://";
+    for (unsigned char c : UnixPath(path)) {
+        static const char hex[] = "0123456789ABCDEF";
+        if (std::isalnum(c) || std::strchr("/-._~", c))
+            url += static_cast<char>(c);
+        else
+            url += {'%', hex[c >> 4], hex[c & 15]};
+    }
+    // The X screen is this desktop's screen: its coordinates are the root window's.
+    const POINT at = CentreOnScreen(field);
+    const std::wstring command = L"'" + std::wstring(xdrag, xdrag + std::strlen(xdrag)) + L"' " +
+                                 std::to_wstring(at.x) + L" " + std::to_wstring(at.y) + L" '" +
+                                 std::wstring(url.begin(), url.end()) + L"'";
+    ASSERT_TRUE(RunLinux(command)) << "the drop was not taken";
+    ExpectField(path, true);
+    EXPECT_TRUE(app->Running());
+    ExpectClipboardUntouched();
+    PostMessageW(form, WM_CLOSE, 0, 0);
+    ExpectEndedUntouched();
+}
+
+// WM_DROPFILES whose handle is no drop list of Quillbox's own. Wine's virtual
+// desktop posts one for every file dragged from an X program: a handle to the
+// desktop process's memory, which means nothing in Quillbox and may point at
+// memory Quillbox has, holding something else. Quillbox must neither crash nor
+// take it.
+struct ForeignDrop {
+    const char* name;
+    WPARAM (*make)(AppRun& app, const std::wstring& path, std::string& block);
+};
+void PrintTo(const ForeignDrop& d, std::ostream* out) { *out << d.name; }
+
+class DialogForeignDrop : public Dialog, public ::testing::WithParamInterface<ForeignDrop> {};
+
+TEST_P(DialogForeignDrop, IsIgnored)
+{
+    ASSERT_NO_FATAL_FAILURE(Open());
+    Press(Typed(L"typed"));
+    ExpectField(L"typed", true);
+    std::string block;
+    const WPARAM drop = GetParam().make(*app, folder.File(L"elsewhere.txt", "elsewhere"), block);
+    ASSERT_TRUE(PostMessageW(form, WM_DROPFILES, drop, 0));
+    // A key behind the drop shows when it has been dealt with.
+    Press(Typed(L"!"));
+    ExpectField(L"typed!", true);
+    ASSERT_TRUE(app->Running()) << "the drop crashed the app";
+    Press(Tap(VK_ESCAPE));
+    ExpectEndedUntouched();
+}
+
+const ForeignDrop foreignDrops[] = {
+    // A drop list in the test program's memory, as Wine's desktop makes one.
+    {"AnotherProgramsList",
+     [](AppRun&, const std::wstring& path, std::string& block) {
+         block.assign(sizeof(DROPFILES) + (path.size() + 2) * sizeof(wchar_t), '\0');
+         auto* header = reinterpret_cast<DROPFILES*>(block.data());
+         header->pFiles = sizeof(DROPFILES);
+         header->fWide = TRUE;
+         std::copy(path.begin(), path.end(), reinterpret_cast<wchar_t*>(header + 1));
+         return reinterpret_cast<WPARAM>(block.data());
+     }},
+    // Memory the app has, holding something else: here a header whose list
+    // would lie far beyond it.
+    {"TheAppsOwnMemory", [](AppRun& app, const std::wstring&, std::string&) {
+         DROPFILES header{};
+         header.pFiles = 0x7FFF0000;
+         header.fWide = TRUE;
+         return static_cast<WPARAM>(app.InAppMemory(&header, sizeof header));
+     }},
+};
+INSTANTIATE_TEST_SUITE_P(, DialogForeignDrop, ::testing::ValuesIn(foreignDrops),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -91,7 +91,7 @@ std::wstring AppRun::ExePath()
     return path;
 }
 
-AppRun::AppRun(const std::wstring& argument)
+AppRun::AppRun(const std::wstring& argument, const std::wstring& desktop)
 {
     const std::wstring exe = ExePath();
     std::wstring commandLine = L"\"" + exe + L"\"";
@@ -103,6 +103,9 @@ AppRun::AppRun(const std::wstring& argument)
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESHOWWINDOW;
     si.wShowWindow = SW_SHOWNORMAL;
+    std::wstring desktopName = desktop;
+    if (!desktop.empty())
+        si.lpDesktop = desktopName.data();
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
                         &si, &pi))
@@ -284,6 +287,14 @@ std::optional<FontView> AppRun::FontOf(HWND window)
     if (!Ask(window, Probe::Font, 0) || !log_->probe.hasFont)
         return std::nullopt;
     return FontView{log_->probe.font, log_->probe.realisedFace, static_cast<int>(log_->probe.realisedCharset)};
+}
+
+ULONG64 AppRun::InAppMemory(const void* bytes, size_t size)
+{
+    if (size > sizeof log_->scratch)
+        throw std::runtime_error("too many bytes for the app's scratch memory");
+    CopyMemory(log_->scratch, bytes, size);
+    return log_->scratchInApp;
 }
 
 void AppRun::ChangeDpi(HWND window, UINT dpi)

@@ -103,6 +103,8 @@ DWORD Sequence();
 std::optional<std::string> RunLinux(const std::wstring& shellCommand, Duration limit = 5s);
 // The text that X clients see on the CLIPBOARD selection, as UTF-8 decoded (line breaks are LF there).
 std::optional<std::wstring> XClipboardText();
+// The file's name on the Linux side.
+std::string UnixPath(const std::wstring& path);
 
 // Windows of any process, read from outside.
 std::wstring ClassOf(HWND hwnd);
@@ -193,7 +195,8 @@ std::ostream& operator<<(std::ostream& out, Dismissal dismissal);
 class AppRun {
 public:
     // argument: the raw text after the program's name, as a shell passes it; empty for none.
-    explicit AppRun(const std::wstring& argument);
+    // desktop: the desktop it runs on; empty for the test's own.
+    explicit AppRun(const std::wstring& argument, const std::wstring& desktop = L"");
     AppRun(const AppRun&) = delete;
     AppRun& operator=(const AppRun&) = delete;
 
@@ -221,6 +224,8 @@ public:
     bool Press(HWND window, const Keys& keys) const;
     // The window of the app that has the keyboard focus.
     HWND Focus() const;
+    // Memory of the app that holds these bytes (at most 64), as the app sees it.
+    ULONG64 InAppMemory(const void* bytes, size_t size);
     // Keys the app has taken from its queue so far.
     LONG KeysTaken() const { return log_->keyDowns; }
 
