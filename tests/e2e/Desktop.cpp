@@ -99,10 +99,12 @@ Keys operator+(Keys a, const Keys& b)
 
 void Click(POINT screen)
 {
-    // Absolute positions run from 0 to 65535 across the screen.
+    // Absolute positions run from 0 to 65535 across the screen. The middle of
+    // the pixel's range, so that it comes back as that pixel whether the system
+    // scales by 65536 (Windows) or 65535 (Wine).
     const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    const LONG x = static_cast<LONG>((screen.x * 65536LL + width / 2) / width);
-    const LONG y = static_cast<LONG>((screen.y * 65536LL + height / 2) / height);
+    const LONG x = static_cast<LONG>((2 * screen.x + 1) * 65536LL / (2 * width));
+    const LONG y = static_cast<LONG>((2 * screen.y + 1) * 65536LL / (2 * height));
     INPUT inputs[] = {Mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, x, y), Mouse(MOUSEEVENTF_LEFTDOWN),
                       Mouse(MOUSEEVENTF_LEFTUP)};
     // The button goes down only once the pointer is there: under Wine a late

@@ -100,7 +100,11 @@ protected:
         EXPECT_TRUE(WaitUntil(2s, [&] { return app->Focus() == control; })) << "the focus is not on " << name;
     }
 
-    void ExpectLayout(const Expected& at) { ExpectControlsAt(at), ExpectClientAt(at); }
+    void ExpectLayout(const Expected& at)
+    {
+        ExpectClientAt(at);
+        ExpectControlsAt(at);
+    }
     void ExpectClientAt(const Expected& at)
     {
         RECT client;
@@ -482,10 +486,11 @@ TEST_P(DialogForeignDrop, IsIgnored)
     std::string block;
     const WPARAM drop = GetParam().make(*app, folder.File(L"elsewhere.txt", "elsewhere"), block);
     ASSERT_TRUE(PostMessageW(form, WM_DROPFILES, drop, 0));
-    // A key behind the drop shows when it has been dealt with.
+    // A key behind the drop shows when it has been dealt with. (Under Wine a
+    // crashed app waits for its debugger: the key is what never arrives.)
     Press(Typed(L"!"));
     ExpectField(L"typed!", true);
-    ASSERT_TRUE(app->Running()) << "the drop crashed the app";
+    ASSERT_TRUE(app->Running());
     Press(Tap(VK_ESCAPE));
     ExpectEndedUntouched();
 }
