@@ -5,6 +5,7 @@
 #include "form/frmMain.h"
 #include "platform/win32/Wide.h"
 #include "resources/resource.h"
+#include <shlobj.h>  // DROPFILES
 #include <algorithm>
 #include <string>
 
@@ -56,6 +57,31 @@ HFONT CreateFormFont(UINT nDpi)
         }
     }
     return CreateFontIndirectW(&font);
+}
+// Whether hDrop is a list of dropped files in this process's own memory, whole:
+// a DROPFILES header and names ended by an empty one, all inside the block.
+// Any program may post WM_DROPFILES, and Wine's virtual desktop posts one for a
+// drag from an X program with a handle to its own memory, which means nothing
+// here: reading through it would crash.
+bool IsDropList(HDROP hDrop)
+{
+    const SIZE_T nSize = GlobalSize(hDrop);  // 0 for anything not of this process's heap
+    const auto* drop = nSize >= sizeof(DROPFILES) ? static_cast<const DROPFILES*>(GlobalLock(hDrop)) : nullptr;
+    if (!drop)
+        return false;
+    bool bWhole = false;
+    if (drop->pFiles >= sizeof(DROPFILES) && drop->pFiles < nSize) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(drop);
+        const SIZE_T nUnit = drop->fWide ? sizeof(wchar_t) : 1;
+        SIZE_T nZeros = 0;  // zero bytes in a row, counted in whole characters
+        for (SIZE_T i = drop->pFiles; i + nUnit <= nSize && !bWhole; i += nUnit) {
+            const bool bNul = std::all_of(bytes + i, bytes + i + nUnit, [](unsigned char b) { return b == 0; });
+            nZeros = bNul ? nZeros + 1 : 0;
+            bWhole = nZeros == 2;
+        }
+    }
+    GlobalUnlock(hDrop);
+    return bWhole;
 }
 }  // namespace
 
@@ -115,7 +141,7 @@ void Win32Platform::ApplyLayout(UINT nDpi)
 {
     const int dpi = static_cast<int>(nDpi);
     if (const HFONT font = CreateFormFont(nDpi)) {
-        for (HWND h : {hwnd_, txt_, cmd_[0], cmd_[1], lbl_})
+        for (HWND h : {txt_, cmd_[0], cmd_[1], lbl_})
             SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         if (font_)
             DeleteObject(font_);
@@ -187,6 +213,8 @@ LRESULT Win32Platform::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_DROPFILES:
         OnDropFiles(reinterpret_cast<HDROP>(wParam));
         return 0;
+    case WM_GETFONT:  // the dialog manager keeps a font only for dialogs made from a template
+        return reinterpret_cast<LRESULT>(font_);
     default:
         return DefDlgProcW(hwnd_, msg, wParam, lParam);
     }
@@ -215,6 +243,8 @@ void Win32Platform::OnCommand(int nId, int nCode)
 // user still presses OK.
 void Win32Platform::OnDropFiles(HDROP hDrop)
 {
+    if (!IsDropList(hDrop))
+        return;
     std::wstring path(DragQueryFileW(hDrop, 0, nullptr, 0), L'\0');
     DragQueryFileW(hDrop, 0, path.data(), static_cast<UINT>(path.size()) + 1);
     DragFinish(hDrop);

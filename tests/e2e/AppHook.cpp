@@ -4,6 +4,8 @@
 // On request it also holds the app's read of its file, so that a test can change
 // the file between the moment the app took its length and the read.
 #include "AppLog.h"
+#include <shlobj.h>
+#include <windowsx.h>
 
 namespace {
 
@@ -62,12 +64,14 @@ e2e::AppLog* Log()
         e2e::AppLogName(GetCurrentProcessId(), name);
         const HANDLE mapping = OpenFileMappingW(FILE_MAP_WRITE, FALSE, name);
         // The mapping stays open for the life of the process: the app ends with ExitProcess.
-        void* const view = mapping ? MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0) : nullptr;
-        auto* const log = static_cast<e2e::AppLog*>(view);
-        // The first hooked message comes while the app makes its window, before it reads a file.
-        if (log && log->pauseAtRead)
-            PauseReadFile();
-        return log;
+        auto* const view = mapping ? static_cast<e2e::AppLog*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0)) : nullptr;
+        if (view) {
+            view->scratchInApp = reinterpret_cast<ULONG_PTR>(view->scratch);
+            // The first hooked message comes while the app makes its window, before it reads a file.
+            if (view->pauseAtRead)
+                PauseReadFile();
+        }
+        return view;
     }();
     return log;
 }
@@ -91,6 +95,59 @@ bool IsShow(const CWPSTRUCT& m)
            (m.message == WM_WINDOWPOSCHANGING && (reinterpret_cast<const WINDOWPOS*>(m.lParam)->flags & SWP_SHOWWINDOW));
 }
 
+void AnswerFont(e2e::Probe& probe, HWND hwnd)
+{
+    const HFONT font = reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0));
+    probe.hasFont = font && GetObjectW(font, sizeof probe.font, &probe.font) == sizeof probe.font;
+    const HDC dc = GetDC(hwnd);
+    const HGDIOBJ old = SelectObject(dc, font ? font : GetStockObject(SYSTEM_FONT));
+    GetTextFaceW(dc, LF_FACESIZE, probe.realisedFace);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    probe.realisedCharset = metrics.tmCharSet;
+    SelectObject(dc, old);
+    ReleaseDC(hwnd, dc);
+}
+
+// As the system delivers a drop: a DROPFILES block in the app's own memory, posted.
+void PostDrop(const e2e::Probe& probe, HWND hwnd, LPARAM point)
+{
+    size_t chars = 0;
+    while (probe.files[chars] || probe.files[chars + 1])
+        ++chars;
+    chars += 2;
+    const HGLOBAL drop = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+    auto* header = static_cast<DROPFILES*>(GlobalLock(drop));
+    header->pFiles = sizeof(DROPFILES);
+    header->pt = {GET_X_LPARAM(point), GET_Y_LPARAM(point)};
+    header->fWide = TRUE;
+    CopyMemory(header + 1, probe.files, chars * sizeof(wchar_t));
+    GlobalUnlock(drop);
+    PostMessageW(hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+}
+
+void Answer(e2e::Probe& probe, const CWPSTRUCT& m)
+{
+    switch (m.wParam) {
+    case e2e::Probe::Font:
+        AnswerFont(probe, m.hwnd);
+        break;
+    case e2e::Probe::DpiChanged: {
+        // What the system suggests: the same place, the size scaled to the new DPI.
+        RECT rc;
+        GetWindowRect(m.hwnd, &rc);
+        const UINT dpi = static_cast<UINT>(m.lParam), old = GetDpiForWindow(m.hwnd);
+        rc.right = rc.left + MulDiv(rc.right - rc.left, dpi, old);
+        rc.bottom = rc.top + MulDiv(rc.bottom - rc.top, dpi, old);
+        SendMessageW(m.hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&rc));
+        break;
+    }
+    case e2e::Probe::DropFiles:
+        PostDrop(probe, m.hwnd, m.lParam);
+        break;
+    }
+}
+
 }  // namespace
 
 // WH_CALLWNDPROC: sent messages, which is how creation and showing arrive.
@@ -100,6 +157,9 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK QbCallWndProc(int code, WPARAM
     if (log) {
         InterlockedIncrement(&log->messages);
         const auto& m = *reinterpret_cast<const CWPSTRUCT*>(lParam);
+        static const UINT probeMessage = e2e::ProbeMessage();
+        if (m.message == probeMessage)
+            Answer(log->probe, m);
         // A child shown inside a hidden window is not seen by anyone.
         if (!(GetWindowLongW(m.hwnd, GWL_STYLE) & WS_CHILD)) {
             if (m.message == WM_CREATE)

@@ -13,6 +13,24 @@ struct WindowEvent {
     wchar_t text[256];
 };
 
+// A question the harness puts to the app from inside, where it can do what no
+// other process can: a window's font (WM_GETFONT across processes gives 0), or
+// messages whose parameters point into the app's own memory. The harness fills
+// it, then sends the registered message ProbeMessage to the window concerned;
+// the hook answers before the window procedure sees it.
+struct Probe {
+    enum Kind : LONG { Font = 1, DpiChanged = 2, DropFiles = 3 };
+    // Font: what the window answers to WM_GETFONT, as created and as realised on a DC.
+    BOOL hasFont;
+    LOGFONTW font;
+    wchar_t realisedFace[LF_FACESIZE];
+    LONG realisedCharset;
+    // DpiChanged: the new DPI is the message's lParam.
+    // DropFiles: the files, each ended by a NUL, the list by another; dropped
+    // at the point in the window's client area given by the message's lParam.
+    wchar_t files[1024];
+};
+
 struct AppLog {
     volatile LONG messages;  // messages the hooks saw; nonzero proves they are in place
     volatile LONG keyDowns;  // WM_KEYDOWN taken from the app's queue
@@ -21,7 +39,13 @@ struct AppLog {
     // Set by the harness before the app runs: the app's first ReadFile waits, after
     // signalling AppEventName(.., L"read"), until AppEventName(.., L"go") is set.
     volatile LONG pauseAtRead;
+    Probe probe;
+    // Bytes the harness writes and the app has in its memory, at this address there.
+    ULONG64 scratchInApp;
+    BYTE scratch[64];
 };
+
+inline UINT ProbeMessage() { return RegisterWindowMessageW(L"qb-e2e-probe"); }
 
 // wsprintfW rather than the C++ library: the DLL loads into Quillbox, which
 // finds DLLs in the system folder only, so it must need nothing but system DLLs.

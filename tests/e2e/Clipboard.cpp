@@ -111,6 +111,20 @@ std::optional<std::string> RunLinux(const std::wstring& shellCommand, Duration l
     return bytes;
 }
 
+std::string UnixPath(const std::wstring& path)
+{
+    // Wine's own export: the Unix name behind a Windows path.
+    using ToUnix = char*(CDECL*)(const wchar_t*);
+    const auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    char* unix = toUnix ? toUnix(path.c_str()) : nullptr;
+    if (!unix)
+        throw SetupFailure("no Unix name for a test file");
+    std::string s = unix;
+    HeapFree(GetProcessHeap(), 0, unix);
+    return s;
+}
+
 std::optional<std::wstring> XClipboardText()
 {
     // timeout(1) ends xclip should the selection's owner never answer.

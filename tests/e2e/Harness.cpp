@@ -47,10 +47,19 @@ std::wstring ClassOf(HWND hwnd)
     return std::wstring(name, static_cast<size_t>(GetClassNameW(hwnd, name, ARRAYSIZE(name))));
 }
 
+// WM_GETTEXT, which the window answers itself: GetWindowTextW on a window of
+// another process gives only the caption kept by the system, never an edit control's text.
 std::wstring TextOf(HWND hwnd)
 {
-    wchar_t text[1024];
-    return std::wstring(text, static_cast<size_t>(GetWindowTextW(hwnd, text, ARRAYSIZE(text))));
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length))
+        return std::wstring();
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 2000,
+                        &copied);
+    text.resize(std::min<size_t>(copied, length));
+    return text;
 }
 
 std::vector<HWND> Children(HWND parent)
@@ -82,7 +91,7 @@ std::wstring AppRun::ExePath()
     return path;
 }
 
-AppRun::AppRun(const std::wstring& argument, Start start)
+AppRun::AppRun(const std::wstring& argument, Start start, const std::wstring& desktop)
 {
     const std::wstring exe = ExePath();
     std::wstring commandLine = L"\"" + exe + L"\"";
@@ -94,6 +103,9 @@ AppRun::AppRun(const std::wstring& argument, Start start)
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESHOWWINDOW;
     si.wShowWindow = SW_SHOWNORMAL;
+    std::wstring desktopName = desktop;
+    if (!desktop.empty())
+        si.lpDesktop = desktopName.data();
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
                         &si, &pi))
@@ -243,20 +255,84 @@ bool AppRun::Activate(HWND hwnd) const
 Dismissal AppRun::PressReturn(HWND box)
 {
     const LONG keysBefore = log_->keyDowns;
-    if (Activate(box)) {
-        INPUT keys[2]{};
-        keys[0].type = INPUT_KEYBOARD;
-        keys[0].ki.wVk = VK_RETURN;
-        keys[1] = keys[0];
-        keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-        SendInput(2, keys, sizeof(INPUT));
-        if (WaitUntil(3s, [&] { return !IsWindow(box); }))
-            return Dismissal::ByKey;
-    }
+    if (Press(box, Tap(VK_RETURN)) && WaitUntil(3s, [&] { return !IsWindow(box); }))
+        return Dismissal::ByKey;
     // The box is still up; end it the other way so the run can finish.
     const bool keyArrived = log_->keyDowns != keysBefore;
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     return keyArrived ? Dismissal::KeyIgnored : Dismissal::ByCommand;
+}
+
+bool AppRun::Press(HWND window, const Keys& keys) const
+{
+    if (!Activate(window))
+        return false;
+    Keys copy = keys;
+    return SendInput(static_cast<UINT>(copy.size()), copy.data(), sizeof(INPUT)) == copy.size();
+}
+
+HWND AppRun::Focus() const
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(threadId_, &info) ? info.hwndFocus : nullptr;
+}
+
+std::vector<std::wstring> AppRun::ShowOrder() const
+{
+    // One show is seen twice (WM_WINDOWPOSCHANGING, then WM_SHOWWINDOW).
+    std::vector<std::wstring> order;
+    HWND last = nullptr;
+    const LONG reserved = log_->events;
+    const LONG n = std::min<LONG>(reserved, ARRAYSIZE(log_->event));
+    for (LONG i = 0; i < n; ++i) {
+        const WindowEvent& e = log_->event[i];
+        const HWND hwnd = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(e.hwnd));
+        if (e.kind == WindowEvent::Shown && hwnd != last)
+            order.push_back(e.className);
+        if (e.kind == WindowEvent::Shown)
+            last = hwnd;
+    }
+    return order;
+}
+
+bool AppRun::Ask(HWND window, Probe::Kind kind, LPARAM lParam)
+{
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(window, ProbeMessage(), kind, lParam, SMTO_ABORTIFHUNG, 5000, &ignored) != 0;
+}
+
+std::optional<FontView> AppRun::FontOf(HWND window)
+{
+    log_->probe.hasFont = FALSE;
+    if (!Ask(window, Probe::Font, 0) || !log_->probe.hasFont)
+        return std::nullopt;
+    return FontView{log_->probe.font, log_->probe.realisedFace, static_cast<int>(log_->probe.realisedCharset)};
+}
+
+ULONG64 AppRun::InAppMemory(const void* bytes, size_t size)
+{
+    if (size > sizeof log_->scratch)
+        throw std::runtime_error("too many bytes for the app's scratch memory");
+    CopyMemory(log_->scratch, bytes, size);
+    return log_->scratchInApp;
+}
+
+void AppRun::ChangeDpi(HWND window, UINT dpi)
+{
+    if (!Ask(window, Probe::DpiChanged, static_cast<LPARAM>(dpi)))
+        throw SetupFailure("the app did not take WM_DPICHANGED");
+}
+
+void AppRun::DropFile(HWND window, const std::wstring& path, POINT client)
+{
+    Probe& probe = log_->probe;
+    if (path.size() + 2 > ARRAYSIZE(probe.files))
+        throw std::runtime_error("path too long for a drop");
+    std::fill(std::begin(probe.files), std::end(probe.files), L'\0');
+    std::copy(path.begin(), path.end(), probe.files);
+    if (!Ask(window, Probe::DropFiles, MAKELPARAM(client.x, client.y)))
+        throw SetupFailure("the app did not take the drop");
 }
 
 }  // namespace e2e

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <chrono>
 #include <iosfwd>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -102,12 +103,55 @@ DWORD Sequence();
 std::optional<std::string> RunLinux(const std::wstring& shellCommand, Duration limit = 5s);
 // The text that X clients see on the CLIPBOARD selection, as UTF-8 decoded (line breaks are LF there).
 std::optional<std::wstring> XClipboardText();
+// The file's name on the Linux side.
+std::string UnixPath(const std::wstring& path);
 
 // Windows of any process, read from outside.
 std::wstring ClassOf(HWND hwnd);
 std::wstring TextOf(HWND hwnd);
 std::vector<HWND> Children(HWND parent);
 bool HasStyle(HWND hwnd, LONG style);
+// The window's rectangle in its parent's client coordinates.
+RECT RectInParent(HWND hwnd);
+POINT CentreOnScreen(HWND hwnd);
+// What the window's frame is at each place, as the system hit-tests it (HTCLOSE,
+// HTMINBUTTON, HTLEFT...), along its caption and its outer edge: for each code
+// the screen rectangle around the places found.
+std::map<LRESULT, RECT> FrameHits(HWND window);
+
+// Input as a user makes it, sent with SendInput.
+using Keys = std::vector<INPUT>;
+Keys Tap(WORD vk);                    // press and release
+Keys Chord(WORD modifier, WORD vk);   // e.g. Chord(VK_MENU, 'P') for Alt+P
+Keys Typed(const std::wstring& text); // each character as a Unicode key press
+Keys operator+(Keys a, const Keys& b);
+// Moves the mouse to the point of the screen, then presses and releases the left button.
+void Click(POINT screen);
+
+// A registry value of the current user for as long as it lives (none: the value
+// removed); the old value, or its absence, is put back at the end.
+class RegistryValue {
+public:
+    RegistryValue(const wchar_t* key, const wchar_t* name, std::optional<DWORD> value);
+    RegistryValue(const wchar_t* key, const wchar_t* name, std::optional<std::wstring> value);
+    RegistryValue(const RegistryValue&) = delete;
+    RegistryValue& operator=(const RegistryValue&) = delete;
+    ~RegistryValue();
+
+private:
+    void Save(const wchar_t* key, const wchar_t* name);
+    std::wstring key_, name_;
+    bool existed_ = false;
+    DWORD type_ = 0;
+    std::string old_;
+};
+
+// A window's font as the app itself sees it.
+struct FontView {
+    LOGFONTW font;               // as created
+    std::wstring realisedFace;   // as the font mapper realised it on a DC
+    int realisedCharset;
+};
 
 enum class IconKind { None, Warning, Error, Information, Question, Unknown };
 std::ostream& operator<<(std::ostream& out, IconKind kind);
@@ -153,7 +197,8 @@ public:
     enum class Start { AtOnce, PausedAtRead };
     // argument: the raw text after the program's name, as a shell passes it; empty for none.
     // PausedAtRead: the app's first read of a file waits for ContinueRead().
-    explicit AppRun(const std::wstring& argument, Start start = Start::AtOnce);
+    // desktop: the desktop it runs on; empty for the test's own.
+    explicit AppRun(const std::wstring& argument, Start start = Start::AtOnce, const std::wstring& desktop = L"");
     AppRun(const AppRun&) = delete;
     AppRun& operator=(const AppRun&) = delete;
 
@@ -174,14 +219,35 @@ public:
     bool WaitAtRead(Duration limit = 10s) const;
     void ContinueRead() const;
 
+    // The classes of the windows shown, in the order they were, each show once.
+    std::vector<std::wstring> ShowOrder() const;
+
     std::optional<MessageBoxView> WaitForMessageBox(Duration limit = 10s) const;
     // Presses Return on the box as a user would.
     Dismissal PressReturn(HWND box);
+
+    // Makes the window the active one, as a click on it would, and presses the
+    // keys; false if it could not be made active.
+    bool Press(HWND window, const Keys& keys) const;
+    // The window of the app that has the keyboard focus.
+    HWND Focus() const;
+    // Memory of the app that holds these bytes (at most 64), as the app sees it.
+    ULONG64 InAppMemory(const void* bytes, size_t size);
+    // Keys the app has taken from its queue so far.
+    LONG KeysTaken() const { return log_->keyDowns; }
+
+    // Done inside the app by the hook DLL (see Probe in AppLog.h).
+    std::optional<FontView> FontOf(HWND window);
+    // WM_DPICHANGED as the system sends it when the window moves to a screen of that DPI.
+    void ChangeDpi(HWND window, UINT dpi);
+    // WM_DROPFILES as the system posts it when a file is dropped at that point of the client area.
+    void DropFile(HWND window, const std::wstring& path, POINT client);
 
 private:
     std::vector<AppWindow> Windows(WindowEvent::Kind kind) const;
     HWND FindMessageBox() const;
     bool Activate(HWND hwnd) const;
+    bool Ask(HWND window, Probe::Kind kind, LPARAM lParam);
 
     Process process_;
     DWORD processId_ = 0;

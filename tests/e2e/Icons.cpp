@@ -119,7 +119,11 @@ IconKind IconOf(HWND window)
     WaitUntil(2s, [&] {
         const Pixels screen = Screen(rc);
         for (const auto& [candidate, id] : candidates) {
-            if (ShowsIcon(screen, LoadIconW(nullptr, id))) {
+            // At the control's own size: at another DPI than the app's, LoadIcon's
+            // size differs, and a scaled image is not the one the box shows.
+            const auto icon = static_cast<HICON>(
+                LoadImageW(nullptr, id, IMAGE_ICON, rc.right - rc.left, rc.bottom - rc.top, LR_SHARED));
+            if (ShowsIcon(screen, icon)) {
                 kind = candidate;
                 return true;
             }

@@ -1,9 +1,7 @@
 // Quillbox.exe as a user meets it: started with a file's path it puts the
 // file's text on the clipboard and ends unseen; a wrong path gets the path
 // warning, any other failure the error report; started alone it shows its window.
-#include "Expected.h"
-#include "Harness.h"
-#include <gtest/gtest.h>
+#include "AppTest.h"
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -19,25 +17,6 @@ std::wstring WithLf(std::wstring text)
         text.erase(i, 1);
     return text;
 }
-
-// Every test starts with a sentinel on the clipboard, so an unwanted write shows.
-class QuillboxTest : public ::testing::Test {
-protected:
-    TempFolder folder;
-    DWORD sequence = 0;
-
-    void SetUp() override
-    {
-        ASSERT_TRUE(clipboard::PutText(Sentinel));
-        sequence = clipboard::Sequence();
-    }
-
-    void ExpectClipboardUntouched()
-    {
-        EXPECT_EQ(clipboard::Text(), Sentinel);
-        EXPECT_EQ(clipboard::Sequence(), sequence) << "something was put on the clipboard";
-    }
-};
 
 // ---- the copy ----
 
@@ -191,6 +170,8 @@ int wmain(int argc, wchar_t** argv)
 {
     // Window rectangles and screen pixels in real pixels, whatever the DPI.
     SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+    // The screen's DPI as Wine gives it to programs started from now on.
+    const RegistryValue dpi(L"Control Panel\\Desktop", L"LogPixels", std::optional<DWORD>(TestDpi()));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

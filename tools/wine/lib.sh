@@ -30,7 +30,7 @@ qb_need_packages() {
 
 QB_BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev googletest mingw-w64 g++-mingw-w64-x86-64-posix
                    g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686)
-QB_WINE_PACKAGES=(wine wine64 fonts-wine xvfb xclip xdotool x11-utils imagemagick fonts-ipafont-gothic)
+QB_WINE_PACKAGES=(wine wine64 fonts-wine xvfb xclip xdotool x11-utils imagemagick fonts-ipafont-gothic libx11-dev)
 
 # Builds the 64-bit program and its Wine helpers.
 qb_build_x86_64() {

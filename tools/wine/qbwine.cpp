@@ -12,6 +12,13 @@
 //                    argument with blanks), waits and returns its exit code;
 //                    with --dismiss, a message box of EXE's is written to stdout
 //                    and answered with OK, for where nobody can see it
+//   qbwine rect CLASS
+//                    waits for a shown top-level window of that class and for
+//                    it to be painted, then writes its place on the screen as
+//                    WxH+X+Y (how ImageMagick crops); Wine's screen is the X
+//                    root window's top left when it runs in its virtual desktop
+//   qbwine close CLASS
+//                    closes the shown top-level window of that class (WM_CLOSE)
 #include <windows.h>
 #include <string>
 
@@ -131,6 +138,34 @@ int Run(bool bDismiss, const wchar_t* exe, const wchar_t* argument)
     return static_cast<int>(code);
 }
 
+// A shown top-level window of that class, waiting up to 10 s for one.
+HWND FindShown(const std::wstring& className)
+{
+    for (int i = 0; i < 500; ++i) {
+        const HWND hwnd = FindWindowW(className.c_str(), nullptr);
+        if (hwnd && IsWindowVisible(hwnd))
+            return hwnd;
+        Sleep(20);
+    }
+    return nullptr;
+}
+
+// The window's place on the screen as an ImageMagick geometry, WxH+X+Y, once it is painted.
+int Rect(const std::wstring& className)
+{
+    // Real pixels, whatever the DPI of the window.
+    SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+    const HWND hwnd = FindShown(className);
+    if (!hwnd)
+        return 1;
+    Sleep(700);  // painted, and the caret's first blink over
+    RECT rc;
+    GetWindowRect(hwnd, &rc);
+    Write(std::to_string(rc.right - rc.left) + "x" + std::to_string(rc.bottom - rc.top) + "+" +
+          std::to_string(rc.left) + "+" + std::to_string(rc.top) + "\n");
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -152,6 +187,12 @@ int wmain(int argc, wchar_t** argv)
         if (argc == nExe + 1 || argc == nExe + 2)
             return Run(bDismiss, argv[nExe], argc == nExe + 2 ? argv[nExe + 1] : nullptr);
     }
-    Write("usage: qbwine keep|get|set|seq|run [--dismiss] EXE [ARGUMENT]\n");
+    if (command == L"rect" && argc == 3)
+        return Rect(argv[2]);
+    if (command == L"close" && argc == 3) {
+        const HWND hwnd = FindShown(argv[2]);
+        return hwnd && PostMessageW(hwnd, WM_CLOSE, 0, 0) ? 0 : 1;
+    }
+    Write("usage: qbwine keep|get|set|seq|run [--dismiss] EXE [ARGUMENT]|rect|close CLASS\n");
     return 2;
 }
