@@ -58,6 +58,9 @@ qb_prefix() {
         "$WINE" wineboot -i >/dev/null 2>&1
         "$WINESERVER" -w
     fi
+    # Wine draws the caption buttons with Marlett and its dialogs with Tahoma, both
+    # in fonts-wine; this Wine looks for them only among the prefix's fonts.
+    cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
     if [ "${1:-}" = desktop ]; then
         "$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
         "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
