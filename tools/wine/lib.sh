@@ -28,7 +28,7 @@ qb_need_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
 }
 
-QB_BUILD_PACKAGES=(cmake ninja-build g++ libgtest-dev googletest mingw-w64 g++-mingw-w64-x86-64-posix
+QB_BUILD_PACKAGES=(cmake ninja-build g++ python3 libgtest-dev googletest mingw-w64 g++-mingw-w64-x86-64-posix
                    g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686)
 QB_WINE_PACKAGES=(wine wine64 fonts-wine xvfb xclip xdotool x11-utils imagemagick fonts-ipafont-gothic libx11-dev)
 
