@@ -2,9 +2,7 @@
 // message or a correct copy: it never hangs, never writes, and changes the
 // clipboard only when it copied. One row per case. Where Windows is documented
 // to answer otherwise than Wine, the row's "windows" column says how.
-#include "Expected.h"
-#include "Harness.h"
-#include <gtest/gtest.h>
+#include "AppTest.h"
 #include <map>
 #include <tuple>
 

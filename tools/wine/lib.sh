@@ -32,9 +32,17 @@ QB_BUILD_PACKAGES=(cmake ninja-build g++ python3 libgtest-dev googletest mingw-w
                    g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686)
 QB_WINE_PACKAGES=(wine wine64 fonts-wine xvfb xclip xdotool x11-utils imagemagick fonts-ipafont-gothic libx11-dev)
 
-# Builds the 64-bit program and its Wine helpers.
+# qb_build_x86_64 [TARGET...]: builds the 64-bit targets (all of them by default),
+# quietly unless the build fails.
 qb_build_x86_64() {
-    (cd "$QB_ROOT" && cmake --preset x86_64 >/dev/null && cmake --build --preset x86_64 >&2)
+    local log
+    log=$(mktemp)
+    if ! (cd "$QB_ROOT" && cmake --preset x86_64 && cmake --build --preset x86_64 ${1:+--target "$@"}) >"$log" 2>&1; then
+        cat "$log" >&2
+        rm -f "$log"
+        return 1
+    fi
+    rm -f "$log"
 }
 
 # Starts Xvfb on a free display and exports DISPLAY.

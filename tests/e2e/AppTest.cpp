@@ -1,4 +1,4 @@
-#include "Expected.h"
+#include "AppTest.h"
 #include <cwchar>
 
 namespace e2e {
