@@ -25,9 +25,11 @@ ROOT = Path(__file__).resolve().parents[2]
 ARCHITECTURES = ("x64", "x86")
 # Zip times are local DOS times from 1980 on; the commit's time in UTC stands for them.
 DOS_EPOCH = 315532800
-IMAGE_LINE = re.compile(r"!\[[^\]]*\]\([^)]*\)")
+IMAGE_LINE = re.compile(r"!\[([^\]]*)\]\([^)]*\)")
 LINK = re.compile(r"\[([^\]]+)\]\(([^)]+)\)")
-EMPHASIS = re.compile(r"\*\*([^*]+)\*\*|\*([^*\s][^*]*)\*|`([^`]+)`")
+# Bold (keys, buttons) and code lose their marks; italics (the names of menus and
+# settings) are quoted, so that a long name still reads as one.
+MARKS = re.compile(r"\*\*([^*]+)\*\*|`([^`]+)`|\*([^*\s][^*]*)\*")
 
 
 def version():
@@ -51,22 +53,25 @@ def inline(line):
         text, target = m.groups()
         # A link into the repository means nothing beside the exe; a web address does.
         return f"{text} ({target})" if re.match(r"https?:", target) else text
-    return EMPHASIS.sub(lambda m: next(g for g in m.groups() if g is not None), LINK.sub(link, line))
+    def unmark(m):
+        bold, code, italic = m.groups()
+        return f'"{italic}"' if italic is not None else bold or code
+    return MARKS.sub(unmark, LINK.sub(link, line))
 
 
 def plain_text(markdown):
-    """The guide as plain text: headings underlined, code indented, no marks or pictures."""
-    out, fenced = [], False
+    """The guide as plain text: headings underlined, pictures as their descriptions, no marks."""
+    out = []
     for line in markdown.splitlines():
-        if line.startswith("```"):
-            fenced = not fenced
-        elif fenced:
-            out.append("    " + line)
-        elif IMAGE_LINE.fullmatch(line.strip()):
-            continue
+        if line.startswith("    "):  # code, as it stands
+            out.append(line)
+        elif m := IMAGE_LINE.fullmatch(line.strip()):
+            out.append(f"    [{m.group(1)}]")
         elif m := re.match(r"(#+) (.*)", line):
             title = inline(m.group(2))
-            out += [title, ("=" if len(m.group(1)) == 1 else "-") * width(title)]
+            level = len(m.group(1))
+            rule = ("=" if level <= 2 else "-") * width(title)
+            out += ([rule] if level == 1 else []) + [title, rule]
         else:
             out.append(inline(line))
     text = re.sub(r"\n{3,}", "\n\n", "\n".join(out).strip("\n") + "\n")

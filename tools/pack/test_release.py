@@ -113,7 +113,7 @@ class Release(unittest.TestCase):
             self.assertTrue(data.startswith(b"\xef\xbb\xbf"), name)
             self.assertEqual(data.count(b"\n"), data.count(b"\r\n"), name)
             text = data.decode("utf-8")
-            self.assertNotRegex(text, r"\]\(|\*\*|`|^#", name)
+            self.assertNotRegex(text, r"(?m)\]\(|\*\*|`|^#|(^|\s)\*\w", name)  # Markdown's marks
         self.assertIn("Copyright (c) 2026 The Quillbox authors", texts["LICENSE.txt"].decode())
         for name in ("README.txt", "README.ja.txt"):
             text = texts[name].decode()
