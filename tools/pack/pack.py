@@ -9,8 +9,8 @@ common/Program.h; every entry's time is SOURCE_DATE_EPOCH. The same inputs give
 the same bytes.
 
 The texts are for Notepad: CR LF, and UTF-8 with a byte-order mark, without
-which Notepad before Windows 10 1903 takes UTF-8 for the ANSI code page and
-shows the Japanese as garbage.
+which Notepad before Windows 10 1903 may take UTF-8 for the ANSI code page and
+garble the Japanese.
 """
 import argparse
 import hashlib
