@@ -31,6 +31,8 @@ qb_need_packages() {
 QB_BUILD_PACKAGES=(cmake ninja-build g++ python3 libgtest-dev googletest mingw-w64 g++-mingw-w64-x86-64-posix
                    g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686)
 QB_WINE_PACKAGES=(wine wine64 fonts-wine xvfb xclip xdotool x11-utils imagemagick fonts-ipafont-gothic libx11-dev)
+# tools/release: the commit's date, and Authenticode signing.
+QB_RELEASE_PACKAGES=(git osslsigncode)
 
 # qb_build_x86_64 [TARGET...]: builds the 64-bit targets (all of them by default),
 # quietly unless the build fails.

@@ -1,0 +1,185 @@
+"""tools/release: the zips' names and contents, their checksums and each exe's
+version; a second release from the other build folder the same bytes; a release
+signed with a throw-away certificate that verifies, and fails once a byte
+changes; and the signed 64-bit exe copying a file under Wine.
+
+    /usr/bin/python3 -m unittest discover -s tools/pack
+
+Run by tools/test after the builds (build/<preset> and build/again/<preset>).
+"""
+import hashlib
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import zipfile
+from pathlib import Path
+
+import pefile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import pack  # noqa: E402
+
+ROOT = pack.ROOT
+VERSION = pack.version()
+ENTRIES = ["Quillbox.exe", "README.txt", "README.ja.txt", "LICENSE.txt"]
+BUILD = {"x64": "x86_64", "x86": "i686"}
+MACHINE = {"x64": pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"], "x86": pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"]}
+PASSWORD = "throw-away pass"
+SECURITY = pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_SECURITY"]
+
+
+def release(out, *options, env=None):
+    subprocess.run([str(ROOT / "tools" / "release"), "--out", str(out), *options], check=True,
+                   stdout=subprocess.DEVNULL, env={**os.environ, **(env or {})})
+
+
+def make_certificate(folder):
+    """A throw-away certificate authority, and a code-signing certificate it issued, with its key in a .pfx."""
+    folder.mkdir()
+    openssl = lambda *args: subprocess.run(["openssl", *args], cwd=folder, check=True, capture_output=True,
+                                           env={**os.environ, "PW": PASSWORD})
+    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem", "-days", "2",
+            "-subj", "/CN=Quillbox test CA", "-addext", "basicConstraints=critical,CA:TRUE",
+            "-addext", "keyUsage=critical,keyCertSign")
+    openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "signer.key", "-out", "signer.csr",
+            "-subj", "/CN=Quillbox test signer")
+    (folder / "signer.ext").write_text("basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\n"
+                                       "extendedKeyUsage=codeSigning\n")
+    openssl("x509", "-req", "-in", "signer.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
+            "-days", "2", "-extfile", "signer.ext", "-out", "signer.pem")
+    openssl("pkcs12", "-export", "-inkey", "signer.key", "-in", "signer.pem", "-certfile", "ca.pem",
+            "-passout", "env:PW", "-out", "signer.pfx")
+    return folder / "ca.pem", folder / "signer.pfx"
+
+
+def verify(ca, exe):
+    return subprocess.run(["osslsigncode", "verify", "-CAfile", str(ca), "-in", str(exe)],
+                          capture_output=True, text=True)
+
+
+class Release(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = Path(tempfile.mkdtemp(prefix="quillbox-release-"))
+        cls.addClassCleanup(shutil.rmtree, cls.tmp)
+        release(cls.tmp / "first")
+        release(cls.tmp / "second", "--build", str(ROOT / "build" / "again"))
+        cls.ca, pfx = make_certificate(cls.tmp / "ca")
+        release(cls.tmp / "signed", "--sign", str(pfx), env={"QB_SIGN_PASSWORD": PASSWORD})
+        epoch = os.environ.get("SOURCE_DATE_EPOCH") or subprocess.run(
+            ["git", "log", "-1", "--format=%ct"], cwd=ROOT, capture_output=True, text=True, check=True).stdout
+        year, month, day, hour, minute, second = time.gmtime(int(epoch))[:6]
+        cls.stamp = (year, month, day, hour, minute, second // 2 * 2)  # a zip keeps even seconds
+
+    def entries(self, run, architecture):
+        with zipfile.ZipFile(self.tmp / run / pack.zip_name(architecture)) as archive:
+            return {info.filename: (info, archive.read(info)) for info in archive.infolist()}
+
+    def exe(self, run, architecture):
+        path = self.tmp / f"{run}-{architecture}.exe"
+        path.write_bytes(self.entries(run, architecture)["Quillbox.exe"][1])
+        return path
+
+    def test_zips_and_their_entries(self):
+        for run in ("first", "signed"):
+            self.assertEqual(sorted(os.listdir(self.tmp / run)),
+                             [f"Quillbox-{VERSION}-win-x64.zip", f"Quillbox-{VERSION}-win-x86.zip", "SHA256SUMS"])
+            for architecture in BUILD:
+                with zipfile.ZipFile(self.tmp / run / pack.zip_name(architecture)) as archive:
+                    self.assertEqual(archive.namelist(), ENTRIES)
+                    for info in archive.infolist():
+                        self.assertEqual((info.date_time, info.external_attr >> 16), (self.stamp, 0o100644))
+                        data = archive.read(info)
+                        for path in (str(ROOT), str(self.tmp)):
+                            self.assertNotIn(path.encode(), data, info.filename)
+                            self.assertNotIn(path.encode("utf-16-le"), data, info.filename)
+
+    def test_unsigned_exes_are_the_builds(self):
+        for architecture, preset in BUILD.items():
+            exe = self.entries("first", architecture)["Quillbox.exe"][1]
+            self.assertTrue(exe == (ROOT / "build" / preset / "Quillbox.exe").read_bytes(), architecture)
+            self.assertEqual(pefile.PE(data=exe, fast_load=True).FILE_HEADER.Machine, MACHINE[architecture])
+
+    def test_texts_for_notepad(self):
+        texts = {name: data for name, (_, data) in self.entries("first", "x64").items() if name != "Quillbox.exe"}
+        self.assertEqual(texts, {name: data for name, (_, data) in self.entries("first", "x86").items()
+                                 if name != "Quillbox.exe"})
+        for name, data in texts.items():
+            self.assertTrue(data.startswith(b"\xef\xbb\xbf"), name)
+            self.assertEqual(data.count(b"\n"), data.count(b"\r\n"), name)
+            text = data.decode("utf-8")
+            self.assertNotRegex(text, r"(?m)\]\(|\*\*|`|^#|(^|\s)\*\w", name)  # Markdown's marks
+        self.assertIn("Copyright (c) 2026 The Quillbox authors", texts["LICENSE.txt"].decode())
+        for name in ("README.txt", "README.ja.txt"):
+            text = texts[name].decode()
+            # Users compare these names with what they downloaded, and these texts with what Quillbox shows.
+            for zip_name in map(pack.zip_name, BUILD):
+                self.assertIn(zip_name, text, name)
+            for message in ("指定されたパスに間違いがあります。", "エラー番号:", "場所:",
+                            "上記の説明と、エラーの発生したときの簡単な状況を書いて、", "まで連絡してください。"):
+                self.assertIn(message, text, name)
+
+    def test_checksums(self):
+        for run in ("first", "signed"):
+            lines = (self.tmp / run / "SHA256SUMS").read_text().splitlines()
+            self.assertEqual([re.fullmatch(r"[0-9a-f]{64}  (\S+)", line).group(1) for line in lines],
+                             list(map(pack.zip_name, BUILD)))
+            subprocess.run(["sha256sum", "--quiet", "-c", "SHA256SUMS"], cwd=self.tmp / run, check=True)
+
+    def test_version_block_says_the_version(self):
+        major, minor, revision = map(int, VERSION.split("."))
+        for run in ("first", "signed"):
+            for architecture in BUILD:
+                pe = pefile.PE(str(self.exe(run, architecture)))
+                fixed = pe.VS_FIXEDFILEINFO[0]
+                self.assertEqual((fixed.FileVersionMS, fixed.FileVersionLS), ((major << 16) | minor, revision))
+                [table] = [t for info in pe.FileInfo[0] if info.Key == b"StringFileInfo" for t in info.StringTable]
+                self.assertEqual((table.entries[b"FileVersion"], table.entries[b"ProductVersion"]),
+                                 (VERSION.encode(), VERSION.encode()))
+
+    def test_second_release_is_the_same_bytes(self):
+        for name in os.listdir(self.tmp / "first"):
+            first, second = ((self.tmp / run / name).read_bytes() for run in ("first", "second"))
+            self.assertTrue(first == second, f"{name}: {hashlib.sha256(first).hexdigest()} "
+                                             f"!= {hashlib.sha256(second).hexdigest()}")
+
+    def test_signature_verifies_and_a_changed_byte_fails(self):
+        for architecture in BUILD:
+            signed, unsigned = self.exe("signed", architecture), self.exe("first", architecture)
+            result = verify(self.ca, signed)
+            self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+            self.assertIn("SHA256", result.stdout)
+            pe, original = pefile.PE(str(signed)), pefile.PE(str(unsigned))
+            security = pe.OPTIONAL_HEADER.DATA_DIRECTORY[SECURITY]
+            self.assertGreater(security.Size, 0)
+            self.assertGreaterEqual(security.VirtualAddress, len(original.__data__))
+            # Code, data and resources are untouched: the signature only follows them.
+            self.assertEqual([s.get_data() for s in pe.sections], [s.get_data() for s in original.sections])
+            text = next(s for s in pe.sections if s.Name.rstrip(b"\0") == b".text")
+            changed = bytearray(signed.read_bytes())
+            changed[text.PointerToRawData + text.SizeOfRawData // 2] ^= 0x01
+            signed.write_bytes(changed)
+            self.assertNotEqual(verify(self.ca, signed).returncode, 0, architecture)
+
+    def test_signed_exe_copies_under_wine(self):
+        subprocess.run(["cmake", "--build", str(ROOT / "build" / "x86_64"), "--target", "qbwine"],
+                       check=True, stdout=subprocess.DEVNULL)
+        file = self.tmp / "signed copy.txt"
+        file.write_bytes(f"Quillbox {VERSION}, signed\r\nsecond line\r\n".encode())
+        windows = lambda path: "Z:" + str(path).replace("/", "\\")
+        script = ('q=$1/build/x86_64/tools/wine/qbwine.exe; printf before | "$WINE" "$q" set || exit; '
+                  '"$WINE" "$q" run --dismiss "$2" "$3" >"$4/messages"; echo $? >"$4/status"; '
+                  '"$WINE" "$q" get >"$4/clipboard"')
+        subprocess.run([str(ROOT / "tests" / "wine" / "session"), "bash", "-c", script, "-", str(ROOT),
+                        windows(self.exe("signed", "x64")), windows(file), str(self.tmp)], check=True)
+        self.assertEqual([(self.tmp / name).read_bytes() for name in ("status", "messages", "clipboard")],
+                         [b"0\n", b"", file.read_bytes()])
+
+
+if __name__ == "__main__":
+    unittest.main()
