@@ -4,6 +4,7 @@
 // On request it also holds the app's read of its file, so that a test can change
 // the file between the moment the app took its length and the read.
 #include "AppLog.h"
+#include <oleacc.h>
 #include <shlobj.h>
 #include <windowsx.h>
 
@@ -109,6 +110,34 @@ void AnswerFont(e2e::Probe& probe, HWND hwnd)
     ReleaseDC(hwnd, dc);
 }
 
+// oleacc and oleaut32 are loaded only when asked for: the DLL itself needs no
+// more than what every Windows program has loaded.
+void AnswerAccessibleName(e2e::Probe& probe, HWND hwnd)
+{
+    using FromWindow = HRESULT(WINAPI*)(HWND, DWORD, REFIID, void**);
+    using FreeString = void(WINAPI*)(BSTR);
+    static const auto fromWindow = reinterpret_cast<FromWindow>(
+        reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"oleacc.dll"), "AccessibleObjectFromWindow")));
+    static const auto freeString = reinterpret_cast<FreeString>(
+        reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"oleaut32.dll"), "SysFreeString")));
+    probe.name[0] = L'\0';
+    IAccessible* accessible = nullptr;
+    probe.nameResult = fromWindow && freeString ? fromWindow(hwnd, OBJID_CLIENT, __uuidof(IAccessible),
+                                                             reinterpret_cast<void**>(&accessible))
+                                                : E_NOTIMPL;
+    if (FAILED(probe.nameResult))
+        return;
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    probe.nameResult = accessible->get_accName(self, &name);
+    if (name)
+        lstrcpynW(probe.name, name, ARRAYSIZE(probe.name));
+    freeString(name);
+    accessible->Release();
+}
+
 // As the system delivers a drop: a DROPFILES block in the app's own memory, posted.
 void PostDrop(const e2e::Probe& probe, HWND hwnd, LPARAM point)
 {
@@ -133,15 +162,23 @@ void Answer(e2e::Probe& probe, const CWPSTRUCT& m)
         AnswerFont(probe, m.hwnd);
         break;
     case e2e::Probe::DpiChanged: {
-        // What the system suggests: the same place, the size scaled to the new DPI.
         RECT rc;
         GetWindowRect(m.hwnd, &rc);
         const UINT dpi = static_cast<UINT>(m.lParam), old = GetDpiForWindow(m.hwnd);
-        rc.right = rc.left + MulDiv(rc.right - rc.left, dpi, old);
-        rc.bottom = rc.top + MulDiv(rc.bottom - rc.top, dpi, old);
-        SendMessageW(m.hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&rc));
+        // Unanswered, the size stays as scaled, which is what Windows then takes.
+        probe.size = {MulDiv(rc.right - rc.left, dpi, old), MulDiv(rc.bottom - rc.top, dpi, old)};
+        probe.sizeAnswered =
+            SendMessageW(m.hwnd, WM_GETDPISCALEDSIZE, dpi, reinterpret_cast<LPARAM>(&probe.size)) != 0;
+        const LONG dragged = 40;
+        probe.suggested = {rc.left + dragged, rc.top + dragged, rc.left + dragged + probe.size.cx,
+                           rc.top + dragged + probe.size.cy};
+        RECT suggested = probe.suggested;  // the window may write where it is given
+        SendMessageW(m.hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
         break;
     }
+    case e2e::Probe::AccessibleName:
+        AnswerAccessibleName(probe, m.hwnd);
+        break;
     case e2e::Probe::DropFiles:
         PostDrop(probe, m.hwnd, m.lParam);
         break;
