@@ -2,7 +2,8 @@
 // first instruction runs, so every top-level window the app creates or shows,
 // and every key it takes, is recorded in the AppLog, however briefly it lived.
 // On request it also holds the app's read of its file, so that a test can change
-// the file between the moment the app took its length and the read.
+// the file between the moment the app took its length and the read, and makes
+// system calls of the app fail, as they may on a system short of resources.
 #include "AppLog.h"
 #include <oleacc.h>
 #include <shlobj.h>
@@ -33,29 +34,58 @@ BOOL WINAPI ReadFileAfterPause(HANDLE file, LPVOID buffer, DWORD count, LPDWORD 
     return realReadFile(file, buffer, count, read, overlapped);
 }
 
-// Points the app's import of KERNEL32!ReadFile at ReadFileAfterPause.
-void PauseReadFile()
+int WINAPI NoMessageBox(HWND, LPCWSTR, LPCWSTR, UINT)
+{
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return 0;
+}
+
+HFONT WINAPI NoFont(const LOGFONTW*)
+{
+    SetLastError(ERROR_SUCCESS);  // GDI, short of resources, says nothing either
+    return nullptr;
+}
+
+using MallocProc = void*(__cdecl*)(size_t);
+MallocProc realMalloc = nullptr;
+size_t failAllocationsFrom = 0;
+
+void* __cdecl MallocUnlessLarge(size_t size) { return size >= failAllocationsFrom ? nullptr : realMalloc(size); }
+
+// Points the app's import of dll!function at replacement; returns what it pointed at.
+template <typename F>
+F PatchImport(const char* dllName, const char* function, F replacement)
 {
     auto* const base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
     const LONG ntOffset = reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew;
     const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + ntOffset);
     const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); dll->Name; ++dll) {
-        if (lstrcmpiA(reinterpret_cast<const char*>(base + dll->Name), "kernel32.dll") != 0)
+        if (lstrcmpiA(reinterpret_cast<const char*>(base + dll->Name), dllName) != 0)
             continue;
         auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
         auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
         for (; name->u1.AddressOfData; ++name, ++slot) {
             if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) ||
-                lstrcmpA(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)->Name, "ReadFile") != 0)
+                lstrcmpA(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)->Name, function) != 0)
                 continue;
             DWORD protection = 0;
             VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE, &protection);
-            realReadFile = reinterpret_cast<ReadFileProc>(slot->u1.Function);
-            slot->u1.Function = reinterpret_cast<ULONG_PTR>(&ReadFileAfterPause);
+            const auto original = reinterpret_cast<F>(slot->u1.Function);
+            slot->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
             VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, protection, &protection);
+            return original;
         }
     }
+    return nullptr;
+}
+
+// From now on, the app's allocations of that many bytes or more find no memory.
+void FailAllocationsFrom(size_t size)
+{
+    failAllocationsFrom = size;
+    if (!realMalloc)
+        realMalloc = PatchImport("msvcrt.dll", "malloc", &MallocUnlessLarge);
 }
 
 e2e::AppLog* Log()
@@ -68,9 +98,14 @@ e2e::AppLog* Log()
         auto* const view = mapping ? static_cast<e2e::AppLog*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0)) : nullptr;
         if (view) {
             view->scratchInApp = reinterpret_cast<ULONG_PTR>(view->scratch);
-            // The first hooked message comes while the app makes its window, before it reads a file.
+            // The first hooked message comes while the app makes its window,
+            // before it makes a font, shows a message or reads a file.
             if (view->pauseAtRead)
-                PauseReadFile();
+                realReadFile = PatchImport("kernel32.dll", "ReadFile", &ReadFileAfterPause);
+            if (view->faults & e2e::AppLog::NoMessageBox)
+                PatchImport("user32.dll", "MessageBoxW", &NoMessageBox);
+            if (view->faults & e2e::AppLog::NoFont)
+                PatchImport("gdi32.dll", "CreateFontIndirectW", &NoFont);
         }
         return view;
     }();
@@ -178,6 +213,9 @@ void Answer(e2e::Probe& probe, const CWPSTRUCT& m)
     }
     case e2e::Probe::AccessibleName:
         AnswerAccessibleName(probe, m.hwnd);
+        break;
+    case e2e::Probe::FailAllocations:
+        FailAllocationsFrom(static_cast<size_t>(m.lParam));
         break;
     case e2e::Probe::DropFiles:
         PostDrop(probe, m.hwnd, m.lParam);

@@ -475,6 +475,24 @@ TEST_F(Dialog, ADroppedFileGoesIntoTheFieldAndOkCopiesIt)
     EXPECT_EQ(clipboard::Text(), std::wstring(L"dropped"));
 }
 
+// A failure in the window's own handling (here the drop finds no memory for
+// its path) is reported over the dialog, which cannot be used under it; the
+// program then ends with 1.
+TEST_F(Dialog, AFailureInTheWindowIsReportedOverIt)
+{
+    ASSERT_NO_FATAL_FAILURE(Open());
+    app->FailAllocationsFrom(form, 1500);  // the report's own text needs less
+    app->DropFile(form, L"C:\\" + std::wstring(900, L'x') + L".txt", {20, 80});
+    const auto box = app->WaitForMessageBox();
+    ASSERT_TRUE(box) << "no report";
+    EXPECT_EQ(Lines(box->text).at(1), L"場所:frmMain" + ReportedVersion());
+    EXPECT_EQ(GetWindow(box->hwnd, GW_OWNER), form);
+    EXPECT_FALSE(IsWindowEnabled(form));
+    EXPECT_NE(app->PressReturn(box->hwnd), Dismissal::KeyIgnored);
+    EXPECT_EQ(app->WaitForExit(), 1u);
+    ExpectClipboardUntouched();
+}
+
 // A real drag: a file dragged from an X program (as from a Linux file manager)
 // and dropped on the field. Wine takes such a drag only for a window that is an
 // X window of its own, which it makes outside its virtual desktop: so Quillbox

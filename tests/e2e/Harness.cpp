@@ -131,6 +131,10 @@ AppRun::AppRun(const std::wstring& argument, Start start, const std::wstring& de
             throw SetupFailure("cannot make the events that pause the app's read");
         log_->pauseAtRead = 1;
     }
+    if (start == Start::NoMessageBox)
+        log_->faults = AppLog::NoMessageBox;
+    if (start == Start::NoFont)
+        log_->faults = AppLog::NoFont;
 
     callWndHook_ = SetHook(WH_CALLWNDPROC, "QbCallWndProc", threadId_);
     getMessageHook_ = SetHook(WH_GETMESSAGE, "QbGetMessageProc", threadId_);
@@ -324,6 +328,12 @@ AppRun::DpiChange AppRun::ChangeDpi(HWND window, UINT dpi)
         throw SetupFailure("the app did not take WM_DPICHANGED");
     const Probe& probe = log_->probe;
     return {probe.sizeAnswered ? std::optional<SIZE>(probe.size) : std::nullopt, probe.suggested};
+}
+
+void AppRun::FailAllocationsFrom(HWND window, size_t bytes)
+{
+    if (!Ask(window, Probe::FailAllocations, static_cast<LPARAM>(bytes)))
+        throw SetupFailure("the app did not take the allocation limit");
 }
 
 std::optional<std::wstring> AppRun::AccessibleName(HWND window)

@@ -194,9 +194,10 @@ std::ostream& operator<<(std::ostream& out, Dismissal dismissal);
 // Windows environment block.
 class AppRun {
 public:
-    enum class Start { AtOnce, PausedAtRead };
+    enum class Start { AtOnce, PausedAtRead, NoMessageBox, NoFont };
     // argument: the raw text after the program's name, as a shell passes it; empty for none.
     // PausedAtRead: the app's first read of a file waits for ContinueRead().
+    // NoMessageBox, NoFont: no message box can be shown, no font made (the system's calls fail).
     // desktop: the desktop it runs on; empty for the test's own.
     // show: the show command the starter gives it (STARTUPINFO), as a shortcut's "Run" setting does.
     explicit AppRun(const std::wstring& argument, Start start = Start::AtOnce, const std::wstring& desktop = L"",
@@ -250,6 +251,8 @@ public:
     DpiChange ChangeDpi(HWND window, UINT dpi);
     // The window's name as screen readers get it; none if it has none or cannot be asked.
     std::optional<std::wstring> AccessibleName(HWND window);
+    // From now on, the app's allocations of that many bytes or more find no memory.
+    void FailAllocationsFrom(HWND window, size_t bytes);
     // WM_DROPFILES as the system posts it when a file is dropped at that point of the client area.
     void DropFile(HWND window, const std::wstring& path, POINT client);
 

@@ -156,6 +156,29 @@ TEST_F(ErrorReportBox, AFileOf2GiBShowsTheFiveLinesAndTheAppEndsOnceDismissed)
     DismissAndExpectTheEnd(app, *box);
 }
 
+// GDI, short of resources, makes no font and says nothing: the report gives a
+// real code (out of memory), never 0, "the operation completed successfully".
+TEST_F(ErrorReportBox, AFontThatCannotBeMadeIsOutOfMemory)
+{
+    AppRun app(L"", AppRun::Start::NoFont);
+    const auto box = app.WaitForMessageBox();
+    ASSERT_TRUE(box) << "no message box";
+    const std::vector<std::wstring> lines = Lines(box->text);
+    ASSERT_EQ(lines.size(), 5u) << testing::PrintToString(box->text);
+    EXPECT_EQ(box->text, ErrorReport(L"7", L"frmMain", lines[2]));
+    ExpectBox(app, *box, IconKind::Error);
+    DismissAndExpectTheEnd(app, *box);
+}
+
+// A message that cannot be shown tells nobody: the app ends at once with 1.
+TEST_F(FailureMessage, ThatCannotBeShownEndsTheAppWithOne)
+{
+    AppRun app(MissingFile(folder), AppRun::Start::NoMessageBox);
+    EXPECT_EQ(app.WaitForExit(), 1u);
+    EXPECT_EQ(Classes(app.ShownWindows()), std::vector<std::wstring>{});
+    ExpectClipboardUntouched();
+}
+
 // ---- no argument: the window ----
 
 using MainWindow = QuillboxTest;
