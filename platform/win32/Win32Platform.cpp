@@ -60,6 +60,7 @@ HFONT CreateFormFont(UINT nDpi)
     }
     return CreateFontIndirectW(&font);
 }
+
 // The window's outer size at nDpi: the layout's client area in a frame drawn for that DPI.
 SIZE WindowSize(UINT nDpi)
 {
@@ -123,11 +124,13 @@ void Win32Platform::CreateForm(frmMain& form)
         ThrowLastError();
     const auto controls = Controls();
     for (const ControlLayout* layout : FormLayout::CreationOrder) {
-        const Control& c = *std::find_if(controls.begin(), controls.end(), [&](const Control& c) { return &c.layout == layout; });
-        c.hwnd = CreateWindowExW(c.exStyle, ControlClasses[static_cast<int>(layout->kind)],
-                                 reinterpret_cast<const wchar_t*>(layout->caption), WS_CHILD | WS_VISIBLE | c.style, 0,
-                                 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), hInstance_, nullptr);
-        if (!c.hwnd)
+        const auto c = std::find_if(controls.begin(), controls.end(),
+                                    [&](const Control& control) { return &control.layout == layout; });
+        c->hwnd = CreateWindowExW(c->exStyle, ControlClasses[static_cast<int>(layout->kind)],
+                                  reinterpret_cast<const wchar_t*>(layout->caption), WS_CHILD | WS_VISIBLE | c->style,
+                                  0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c->id)), hInstance_,
+                                  nullptr);
+        if (!c->hwnd)
             ThrowLastError();
     }
     SpendStartupShowCommand();

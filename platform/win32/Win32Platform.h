@@ -1,10 +1,11 @@
 #pragma once
 #include "common/ErrorInfo.h"
-#include "form/Layout.h"
 #include "platform/Platform.h"
 #include <array>
 #include <windows.h>
 #include <shellapi.h>
+
+struct ControlLayout;
 
 class Win32Platform final : public Platform {
 public:

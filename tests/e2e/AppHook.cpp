@@ -50,7 +50,10 @@ using MallocProc = void*(__cdecl*)(size_t);
 MallocProc realMalloc = nullptr;
 size_t failAllocationsFrom = 0;
 
-void* __cdecl MallocUnlessLarge(size_t size) { return size >= failAllocationsFrom ? nullptr : realMalloc(size); }
+void* __cdecl MallocUnlessLarge(size_t size)
+{
+    return size >= failAllocationsFrom ? nullptr : realMalloc(size);
+}
 
 // Points the app's import of dll!function at replacement; returns what it pointed at.
 template <typename F>
