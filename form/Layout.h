@@ -28,6 +28,11 @@ struct FormLayout {
         {ControlLayout::Kind::Button, u"OK", 1800, 840, 1032, 432, 1},
         {ControlLayout::Kind::Button, u"Cancel", 2940, 840, 1032, 432, 2},
     };
+    // The order the controls are made in, which is their z-order. The dialog keys
+    // step through those that take the focus in this order; an access key goes to
+    // the control made right after its label, and screen readers name a field
+    // from the label made right before it.
+    static constexpr const ControlLayout* CreationOrder[] = {&lblMain, &txtMain, &cmdMain[0], &cmdMain[1]};
 
     static constexpr const char16_t* FontFace = u"ＭＳ Ｐゴシック";
     static constexpr uint8_t FontCharset = 128;  // Shift-JIS

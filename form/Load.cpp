@@ -5,12 +5,12 @@ void frmMain::Form_Load()
 {
     try {
         const Text sArgument = ArgumentOf(platform_.CommandLine());
-        if (!sArgument.empty()) {
+        if (sArgument.empty()) {
+            platform_.ShowForm();
+        } else {
             CopyToClip(sArgument);
             platform_.CloseForm();  // Form_Close ends the program
-            return;
         }
-        platform_.ShowForm();
     } catch (...) {
         ReportAndEnd(u"Form_Load");
     }

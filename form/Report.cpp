@@ -33,14 +33,24 @@ Text frmMain::ReportText(const Text& sPlace, const ErrorInfo& failure, const App
 
 void frmMain::ErrorMsg(const Text& sPlace)
 {
-    platform_.ShowMessage(ReportText(sPlace, Err_, Program::Version), Text(u"エラー - ") + Program::Name, 0x1010);
+    ShowMessage(ReportText(sPlace, Err_, Program::Version), Text(u"エラー - ") + Program::Name, 0x1010);
 }
 
 void frmMain::ReportAndEnd(const Text& sPlace)
 {
-    StoreFailure();
-    ErrorMsg(sPlace);
+    try {
+        StoreFailure();
+        ErrorMsg(sPlace);
+    } catch (const std::exception&) {
+        // Not even the report could be made (no memory for its text): the end is the same.
+    }
     EndProgram(1);
+}
+
+void frmMain::ShowMessage(const Text& sText, const Text& sTitle, uint32_t nStyle)
+{
+    if (!platform_.ShowMessage(sText, sTitle, nStyle))
+        EndProgram(1);
 }
 
 void frmMain::StoreFailure()

@@ -35,7 +35,7 @@ Text frmMain::ReadText(const Text& sPath)
     } catch (...) {
         StoreFailure();
         if (Err_.IsPathFailure()) {
-            platform_.ShowMessage(u"指定されたパスに間違いがあります。", Program::Name, 0x1030);
+            ShowMessage(u"指定されたパスに間違いがあります。", Program::Name, 0x1030);
             return Text();
         }
         ErrorMsg(u"frmMain!ReadText");

@@ -15,7 +15,7 @@ public:
 
     // Start-up and shutdown (Load.cpp).
     void Form_Load();
-    void Form_Close(int16_t& nCancel);
+    [[noreturn]] void Form_Close(int16_t& nCancel);
     // The argument portion of a command line: what follows the program's name
     // and the blanks after it, untouched.
     static Text ArgumentOf(const Text& sCommandLine);
@@ -27,7 +27,8 @@ public:
     // The error report (Report.cpp).
     void ErrorMsg(const Text& sPlace);
     // The end of a catch-all handler: keeps the caught failure, reports it and
-    // ends the program. Called only inside a catch (...) block.
+    // ends the program with 1, also when the report cannot be made. Called only
+    // inside a catch (...) block.
     [[noreturn]] void ReportAndEnd(const Text& sPlace);
     static Text VersionText(const AppVersion& version);
     static Text ReportText(const Text& sPlace, const ErrorInfo& failure, const AppVersion& version);
@@ -38,6 +39,10 @@ private:
     // The transfer (Transfer.cpp).
     void CopyToClip(Text sPath);
     Text ReadText(const Text& sPath);
+
+    // A message box, which the user dismisses; if it cannot be shown, the
+    // program ends with 1 at once, as nobody can be told.
+    void ShowMessage(const Text& sText, const Text& sTitle, uint32_t nStyle);
 
     // Called first thing in a catch (...) handler: keeps the caught failure in
     // the slot. Anything that is not a failure (the tests' end-of-program

@@ -49,6 +49,7 @@ public:
     // cmdMain(0), "OK".
     virtual void EnableOk(bool bEnabled) = 0;
 
-    // A modal message box; returns when the user dismisses it.
-    virtual void ShowMessage(const Text& sText, const Text& sTitle, uint32_t nStyle) = 0;
+    // A modal message box; returns when the user dismisses it. Raises nothing:
+    // false if the box could not be shown.
+    virtual bool ShowMessage(const Text& sText, const Text& sTitle, uint32_t nStyle) = 0;
 };

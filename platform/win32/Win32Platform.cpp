@@ -17,6 +17,8 @@ constexpr wchar_t ClassName[] = L"frmMain";
 // program's only one and has its own taskbar button.
 constexpr DWORD FormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD FormExStyle = WS_EX_ACCEPTFILES;
+// By ControlLayout::Kind.
+constexpr const wchar_t* ControlClasses[] = {L"STATIC", L"EDIT", L"BUTTON"};
 
 [[noreturn]] void ThrowLastError() { throw Win32Platform::Failure(GetLastError()); }
 
@@ -58,6 +60,16 @@ HFONT CreateFormFont(UINT nDpi)
     }
     return CreateFontIndirectW(&font);
 }
+
+// The window's outer size at nDpi: the layout's client area in a frame drawn for that DPI.
+SIZE WindowSize(UINT nDpi)
+{
+    const PixelRect client = FormLayout::Client(static_cast<int>(nDpi));
+    RECT outer{0, 0, client.width, client.height};
+    AdjustWindowRectExForDpi(&outer, FormStyle, FALSE, FormExStyle, nDpi);
+    return {outer.right - outer.left, outer.bottom - outer.top};
+}
+
 // Whether hDrop is a list of dropped files in this process's own memory, whole:
 // a DROPFILES header and names ended by an empty one, all inside the block.
 // Any program may post WM_DROPFILES, and Wine's virtual desktop posts one for a
@@ -110,56 +122,96 @@ void Win32Platform::CreateForm(frmMain& form)
     if (!CreateWindowExW(FormExStyle, ClassName, Wide(Program::Name), FormStyle, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0,
                          nullptr, nullptr, hInstance_, this))
         ThrowLastError();
-
-    // Created in tab order: the dialog manager moves through controls in the
-    // order they were created, and an access key goes to the control after its
-    // label (after the last comes the first).
-    txt_ = CreateControl(FormLayout::txtMain, IdField, WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE);
-    cmd_[0] = CreateControl(FormLayout::cmdMain[0], IDOK, WS_TABSTOP | WS_DISABLED | BS_DEFPUSHBUTTON, 0);
-    cmd_[1] = CreateControl(FormLayout::cmdMain[1], IDCANCEL, WS_TABSTOP | BS_PUSHBUTTON, 0);
-    lbl_ = CreateControl(FormLayout::lblMain, IdLabel, SS_LEFT, 0);
+    const auto controls = Controls();
+    for (const ControlLayout* layout : FormLayout::CreationOrder) {
+        const auto c = std::find_if(controls.begin(), controls.end(),
+                                    [&](const Control& control) { return &control.layout == layout; });
+        c->hwnd = CreateWindowExW(c->exStyle, ControlClasses[static_cast<int>(layout->kind)],
+                                  reinterpret_cast<const wchar_t*>(layout->caption), WS_CHILD | WS_VISIBLE | c->style,
+                                  0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c->id)), hInstance_,
+                                  nullptr);
+        if (!c->hwnd)
+            ThrowLastError();
+    }
+    SpendStartupShowCommand();
     SendMessageW(txt_, EM_SETLIMITTEXT, 0, 0);  // the largest text the field can hold
     SendMessageW(hwnd_, DM_SETDEFID, IDOK, 0);
-    ApplyLayout(GetDpiForWindow(hwnd_));
+    const UINT nDpi = GetDpiForWindow(hwnd_);
+    ApplyLayout(nDpi);
+    // GDI says nothing when it cannot make a font: it has run out of resources then.
     if (!font_)
-        ThrowLastError();
+        throw Failure(ERROR_NOT_ENOUGH_MEMORY);
+    const SIZE size = WindowSize(nDpi);
+    SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-HWND Win32Platform::CreateControl(const ControlLayout& layout, int nId, DWORD nStyle, DWORD nExStyle)
+std::array<Win32Platform::Control, 4> Win32Platform::Controls()
 {
-    static const wchar_t* const classes[] = {L"STATIC", L"EDIT", L"BUTTON"};
-    const HWND h = CreateWindowExW(nExStyle, classes[static_cast<int>(layout.kind)],
-                                   reinterpret_cast<const wchar_t*>(layout.caption), WS_CHILD | WS_VISIBLE | nStyle,
-                                   0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(nId)), hInstance_,
-                                   nullptr);
-    if (!h)
-        ThrowLastError();
-    return h;
+    return {{
+        {FormLayout::lblMain, lbl_, IdLabel, SS_LEFT, 0},
+        {FormLayout::txtMain, txt_, IdField, WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+        {FormLayout::cmdMain[0], cmd_[0], IDOK, WS_TABSTOP | WS_DISABLED | BS_DEFPUSHBUTTON, 0},
+        {FormLayout::cmdMain[1], cmd_[1], IDCANCEL, WS_TABSTOP | BS_PUSHBUTTON, 0},
+    }};
+}
+
+// The first ShowWindow of a process may show its window as the starter asked
+// (STARTUPINFO.wShowWindow: hidden, minimised, maximised). ShowWindow's
+// documentation says that the first call's own command is then ignored,
+// whatever window it names; the window manager is known to give the starter's
+// command to the first show of an unowned top-level window with a caption. Left
+// for later, that would be a message box on the command-line road (hidden, and
+// waiting unseen) or the dialog (maximised). It is spent here, where nobody can
+// see it under either rule: on the label inside the hidden window, which the
+// second call puts back as it was; then on the hidden window itself, with
+// SW_HIDE, which no rule turns into a show.
+void Win32Platform::SpendStartupShowCommand()
+{
+    ShowWindow(lbl_, SW_SHOWNA);
+    ShowWindow(lbl_, SW_SHOWNOACTIVATE);
+    ShowWindow(hwnd_, SW_HIDE);
+}
+
+int Win32Platform::DialogShowCommand(int nCmdShow)
+{
+    switch (nCmdShow) {
+    case SW_SHOWMINIMIZED:
+    case SW_MINIMIZE:
+    case SW_SHOWMINNOACTIVE:
+    case SW_FORCEMINIMIZE:
+        return SW_SHOWMINNOACTIVE;
+    default:
+        // Never maximised: the dialog has one size. Never hidden either: a hidden
+        // dialog would wait for a user who cannot see it.
+        return SW_SHOWNORMAL;
+    }
 }
 
 void Win32Platform::ApplyLayout(UINT nDpi)
 {
-    const int dpi = static_cast<int>(nDpi);
     if (const HFONT font = CreateFormFont(nDpi)) {
-        for (HWND h : {txt_, cmd_[0], cmd_[1], lbl_})
-            SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        for (const Control& c : Controls())
+            SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         if (font_)
             DeleteObject(font_);
         font_ = font;
     }
-    const std::pair<HWND, const ControlLayout&> controls[] = {
-        {txt_, FormLayout::txtMain}, {cmd_[0], FormLayout::cmdMain[0]},
-        {cmd_[1], FormLayout::cmdMain[1]}, {lbl_, FormLayout::lblMain}};
-    for (const auto& [h, layout] : controls) {
-        const PixelRect r = FormLayout::Place(layout, dpi);
-        SetWindowPos(h, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    for (const Control& c : Controls()) {
+        const PixelRect r = FormLayout::Place(c.layout, static_cast<int>(nDpi));
+        SetWindowPos(c.hwnd, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    const PixelRect client = FormLayout::Client(dpi);
-    RECT outer{0, 0, client.width, client.height};
-    AdjustWindowRectExForDpi(&outer, FormStyle, FALSE, FormExStyle, nDpi);
-    SetWindowPos(hwnd_, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+// Windows moves the window to a screen of another DPI in two steps: it asks for
+// the size there (WM_GETDPISCALEDSIZE), then suggests a rectangle of that size
+// placed so that the window stays under the cursor (WM_DPICHANGED). Taken whole,
+// the window neither drifts from the cursor nor bounces back across the edge.
+void Win32Platform::OnDpiChanged(UINT nDpi, const RECT& suggested)
+{
+    SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    ApplyLayout(nDpi);
 }
 
 void Win32Platform::RunMessageLoop()
@@ -181,7 +233,16 @@ LRESULT CALLBACK Win32Platform::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
     auto* self = reinterpret_cast<Win32Platform*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    return self ? self->OnMessage(msg, wParam, lParam) : DefDlgProcW(hwnd, msg, wParam, lParam);
+    if (!self)
+        return DefDlgProcW(hwnd, msg, wParam, lParam);
+    // No C++ exception may cross into the system's frames: a failure in a handler
+    // that has no catch of its own (the drop's, which allocates) is reported like
+    // any other, and the program ends.
+    try {
+        return self->OnMessage(msg, wParam, lParam);
+    } catch (...) {
+        self->form_->ReportAndEnd(u"frmMain");
+    }
 }
 
 // What the window does not handle itself goes to the dialog manager, which
@@ -195,21 +256,14 @@ LRESULT Win32Platform::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_CLOSE: {
         int16_t nCancel = 0;
-        form_->Form_Close(nCancel);
-        if (!nCancel)
-            DestroyWindow(hwnd_);
-        return 0;
+        form_->Form_Close(nCancel);  // ends the program: a close is never refused
     }
-    case WM_DESTROY:
-        PostQuitMessage(0);
+    case WM_GETDPISCALEDSIZE:
+        *reinterpret_cast<SIZE*>(lParam) = WindowSize(static_cast<UINT>(wParam));
+        return TRUE;
+    case WM_DPICHANGED:
+        OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
-    case WM_DPICHANGED: {
-        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        ApplyLayout(LOWORD(wParam));
-        return 0;
-    }
     case WM_DROPFILES:
         OnDropFiles(reinterpret_cast<HDROP>(wParam));
         return 0;
@@ -263,16 +317,14 @@ void Win32Platform::ShowForm()
     ShowWindow(hwnd_, nCmdShow_);
     // The label's access key is always underlined, not only once Alt is pressed.
     SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEACCEL), 0);
-    SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(txt_), TRUE);
+    // Setting the focus would activate a dialog started minimised; there the
+    // dialog manager puts it in the field, the first control that takes it, once
+    // the user brings the dialog up.
+    if (nCmdShow_ == SW_SHOWNORMAL)
+        SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(txt_), TRUE);
 }
 
-void Win32Platform::HideForm()
-{
-    // Only a shown window is hidden: the first ShowWindow of a process may take
-    // its show command from the starter, and must not be spent here.
-    if (IsWindowVisible(hwnd_))
-        ShowWindow(hwnd_, SW_HIDE);
-}
+void Win32Platform::HideForm() { ShowWindow(hwnd_, SW_HIDE); }
 
 void Win32Platform::CloseForm() { SendMessageW(hwnd_, WM_CLOSE, 0, 0); }
 
@@ -319,8 +371,11 @@ void Win32Platform::CopyField()
 
 void Win32Platform::EnableOk(bool bEnabled) { EnableWindow(cmd_[0], bEnabled); }
 
-void Win32Platform::ShowMessage(const Text& sText, const Text& sTitle, uint32_t nStyle)
+bool Win32Platform::ShowMessage(const Text& sText, const Text& sTitle, uint32_t nStyle)
 {
-    if (!MessageBoxW(nullptr, Wide(sText), Wide(sTitle), nStyle))
-        ThrowLastError();
+    // Owned by the dialog while the dialog is up, so that the dialog cannot be
+    // used under its own message; otherwise a window of its own, with its own
+    // button on the taskbar.
+    const HWND owner = IsWindowVisible(hwnd_) && !IsIconic(hwnd_) ? hwnd_ : nullptr;
+    return MessageBoxW(owner, Wide(sText), Wide(sTitle), nStyle) != 0;
 }

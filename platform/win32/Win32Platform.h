@@ -1,12 +1,19 @@
 #pragma once
 #include "common/ErrorInfo.h"
 #include "platform/Platform.h"
+#include <array>
 #include <windows.h>
 #include <shellapi.h>
 
+struct ControlLayout;
+
 class Win32Platform final : public Platform {
 public:
-    Win32Platform(HINSTANCE hInstance, int nCmdShow) : hInstance_(hInstance), nCmdShow_(nCmdShow) {}
+    // nCmdShow: how the starter asked for the program's window to be shown.
+    Win32Platform(HINSTANCE hInstance, int nCmdShow)
+        : hInstance_(hInstance), nCmdShow_(DialogShowCommand(nCmdShow))
+    {
+    }
     ~Win32Platform() override;
     Win32Platform(const Win32Platform&) = delete;
     Win32Platform& operator=(const Win32Platform&) = delete;
@@ -36,22 +43,34 @@ public:
     void SelectField(int32_t nStart, int32_t nLength) override;
     void CopyField() override;
     void EnableOk(bool bEnabled) override;
-    void ShowMessage(const Text& sText, const Text& sTitle, uint32_t nStyle) override;
+    bool ShowMessage(const Text& sText, const Text& sTitle, uint32_t nStyle) override;
 
     HWND FormWindow() const { return hwnd_; }
     HWND FieldWindow() const { return txt_; }
 
 private:
+    // A control: its place in the layout, its window, its id and its styles.
+    struct Control {
+        const ControlLayout& layout;
+        HWND& hwnd;
+        int id;
+        DWORD style, exStyle;
+    };
+    std::array<Control, 4> Controls();
+
+    // The dialog's own show command for the one the starter gave.
+    static int DialogShowCommand(int nCmdShow);
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void OnCommand(int nId, int nCode);
     void OnDropFiles(HDROP hDrop);
-    HWND CreateControl(const struct ControlLayout& layout, int nId, DWORD nStyle, DWORD nExStyle);
-    // Sizes the window, places the controls and sets the font for nDpi.
+    void OnDpiChanged(UINT nDpi, const RECT& suggested);
+    void SpendStartupShowCommand();
+    // Places the controls and sets the font for nDpi; the window's own size is the caller's.
     void ApplyLayout(UINT nDpi);
 
     HINSTANCE hInstance_;
-    int nCmdShow_;
+    int nCmdShow_;  // the dialog's
     frmMain* form_ = nullptr;
     HWND hwnd_ = nullptr;
     HWND lbl_ = nullptr;

@@ -2,8 +2,10 @@
 // first instruction runs, so every top-level window the app creates or shows,
 // and every key it takes, is recorded in the AppLog, however briefly it lived.
 // On request it also holds the app's read of its file, so that a test can change
-// the file between the moment the app took its length and the read.
+// the file between the moment the app took its length and the read, and makes
+// system calls of the app fail, as they may on a system short of resources.
 #include "AppLog.h"
+#include <oleacc.h>
 #include <shlobj.h>
 #include <windowsx.h>
 
@@ -32,29 +34,61 @@ BOOL WINAPI ReadFileAfterPause(HANDLE file, LPVOID buffer, DWORD count, LPDWORD 
     return realReadFile(file, buffer, count, read, overlapped);
 }
 
-// Points the app's import of KERNEL32!ReadFile at ReadFileAfterPause.
-void PauseReadFile()
+int WINAPI NoMessageBox(HWND, LPCWSTR, LPCWSTR, UINT)
+{
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return 0;
+}
+
+HFONT WINAPI NoFont(const LOGFONTW*)
+{
+    SetLastError(ERROR_SUCCESS);  // GDI, short of resources, says nothing either
+    return nullptr;
+}
+
+using MallocProc = void*(__cdecl*)(size_t);
+MallocProc realMalloc = nullptr;
+size_t failAllocationsFrom = 0;
+
+void* __cdecl MallocUnlessLarge(size_t size)
+{
+    return size >= failAllocationsFrom ? nullptr : realMalloc(size);
+}
+
+// Points the app's import of dll!function at replacement; returns what it pointed at.
+template <typename F>
+F PatchImport(const char* dllName, const char* function, F replacement)
 {
     auto* const base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
     const LONG ntOffset = reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew;
     const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + ntOffset);
     const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress); dll->Name; ++dll) {
-        if (lstrcmpiA(reinterpret_cast<const char*>(base + dll->Name), "kernel32.dll") != 0)
+        if (lstrcmpiA(reinterpret_cast<const char*>(base + dll->Name), dllName) != 0)
             continue;
         auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
         auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
         for (; name->u1.AddressOfData; ++name, ++slot) {
             if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) ||
-                lstrcmpA(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)->Name, "ReadFile") != 0)
+                lstrcmpA(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)->Name, function) != 0)
                 continue;
             DWORD protection = 0;
             VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE, &protection);
-            realReadFile = reinterpret_cast<ReadFileProc>(slot->u1.Function);
-            slot->u1.Function = reinterpret_cast<ULONG_PTR>(&ReadFileAfterPause);
+            const auto original = reinterpret_cast<F>(slot->u1.Function);
+            slot->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
             VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, protection, &protection);
+            return original;
         }
     }
+    return nullptr;
+}
+
+// From now on, the app's allocations of that many bytes or more find no memory.
+void FailAllocationsFrom(size_t size)
+{
+    failAllocationsFrom = size;
+    if (!realMalloc)
+        realMalloc = PatchImport("msvcrt.dll", "malloc", &MallocUnlessLarge);
 }
 
 e2e::AppLog* Log()
@@ -67,9 +101,14 @@ e2e::AppLog* Log()
         auto* const view = mapping ? static_cast<e2e::AppLog*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0)) : nullptr;
         if (view) {
             view->scratchInApp = reinterpret_cast<ULONG_PTR>(view->scratch);
-            // The first hooked message comes while the app makes its window, before it reads a file.
+            // The first hooked message comes while the app makes its window,
+            // before it makes a font, shows a message or reads a file.
             if (view->pauseAtRead)
-                PauseReadFile();
+                realReadFile = PatchImport("kernel32.dll", "ReadFile", &ReadFileAfterPause);
+            if (view->faults & e2e::AppLog::NoMessageBox)
+                PatchImport("user32.dll", "MessageBoxW", &NoMessageBox);
+            if (view->faults & e2e::AppLog::NoFont)
+                PatchImport("gdi32.dll", "CreateFontIndirectW", &NoFont);
         }
         return view;
     }();
@@ -109,6 +148,34 @@ void AnswerFont(e2e::Probe& probe, HWND hwnd)
     ReleaseDC(hwnd, dc);
 }
 
+// oleacc and oleaut32 are loaded only when asked for: the DLL itself needs no
+// more than what every Windows program has loaded.
+void AnswerAccessibleName(e2e::Probe& probe, HWND hwnd)
+{
+    using FromWindow = HRESULT(WINAPI*)(HWND, DWORD, REFIID, void**);
+    using FreeString = void(WINAPI*)(BSTR);
+    static const auto fromWindow = reinterpret_cast<FromWindow>(
+        reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"oleacc.dll"), "AccessibleObjectFromWindow")));
+    static const auto freeString = reinterpret_cast<FreeString>(
+        reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"oleaut32.dll"), "SysFreeString")));
+    probe.name[0] = L'\0';
+    IAccessible* accessible = nullptr;
+    probe.nameResult = fromWindow && freeString ? fromWindow(hwnd, OBJID_CLIENT, __uuidof(IAccessible),
+                                                             reinterpret_cast<void**>(&accessible))
+                                                : E_NOTIMPL;
+    if (FAILED(probe.nameResult))
+        return;
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    probe.nameResult = accessible->get_accName(self, &name);
+    if (name)
+        lstrcpynW(probe.name, name, ARRAYSIZE(probe.name));
+    freeString(name);
+    accessible->Release();
+}
+
 // As the system delivers a drop: a DROPFILES block in the app's own memory, posted.
 void PostDrop(const e2e::Probe& probe, HWND hwnd, LPARAM point)
 {
@@ -133,15 +200,26 @@ void Answer(e2e::Probe& probe, const CWPSTRUCT& m)
         AnswerFont(probe, m.hwnd);
         break;
     case e2e::Probe::DpiChanged: {
-        // What the system suggests: the same place, the size scaled to the new DPI.
         RECT rc;
         GetWindowRect(m.hwnd, &rc);
         const UINT dpi = static_cast<UINT>(m.lParam), old = GetDpiForWindow(m.hwnd);
-        rc.right = rc.left + MulDiv(rc.right - rc.left, dpi, old);
-        rc.bottom = rc.top + MulDiv(rc.bottom - rc.top, dpi, old);
-        SendMessageW(m.hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&rc));
+        // Unanswered, the size stays as scaled, which is what Windows then takes.
+        probe.size = {MulDiv(rc.right - rc.left, dpi, old), MulDiv(rc.bottom - rc.top, dpi, old)};
+        probe.sizeAnswered =
+            SendMessageW(m.hwnd, WM_GETDPISCALEDSIZE, dpi, reinterpret_cast<LPARAM>(&probe.size)) != 0;
+        const LONG dragged = 40;
+        probe.suggested = {rc.left + dragged, rc.top + dragged, rc.left + dragged + probe.size.cx,
+                           rc.top + dragged + probe.size.cy};
+        RECT suggested = probe.suggested;  // the window may write where it is given
+        SendMessageW(m.hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
         break;
     }
+    case e2e::Probe::AccessibleName:
+        AnswerAccessibleName(probe, m.hwnd);
+        break;
+    case e2e::Probe::FailAllocations:
+        FailAllocationsFrom(static_cast<size_t>(m.lParam));
+        break;
     case e2e::Probe::DropFiles:
         PostDrop(probe, m.hwnd, m.lParam);
         break;

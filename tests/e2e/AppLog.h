@@ -19,13 +19,24 @@ struct WindowEvent {
 // it, then sends the registered message ProbeMessage to the window concerned;
 // the hook answers before the window procedure sees it.
 struct Probe {
-    enum Kind : LONG { Font = 1, DpiChanged = 2, DropFiles = 3 };
+    enum Kind : LONG { Font = 1, DpiChanged = 2, DropFiles = 3, AccessibleName = 4, FailAllocations = 5 };
     // Font: what the window answers to WM_GETFONT, as created and as realised on a DC.
     BOOL hasFont;
     LOGFONTW font;
     wchar_t realisedFace[LF_FACESIZE];
     LONG realisedCharset;
-    // DpiChanged: the new DPI is the message's lParam.
+    // DpiChanged: the new DPI is the message's lParam. As Windows does when a
+    // drag takes the window onto a screen of that DPI, the window is asked its
+    // size there (WM_GETDPISCALEDSIZE, from its size scaled), then is suggested
+    // a rectangle of that size (WM_DPICHANGED), moved as by the drag.
+    BOOL sizeAnswered;
+    SIZE size;
+    RECT suggested;
+    // AccessibleName: the window's name as screen readers get it (IAccessible's
+    // accName), and what asking for it returned.
+    HRESULT nameResult;
+    wchar_t name[256];
+    // FailAllocations: from now on the app's allocations of lParam bytes or more fail.
     // DropFiles: the files, each ended by a NUL, the list by another; dropped
     // at the point in the window's client area given by the message's lParam.
     wchar_t files[1024];
@@ -39,6 +50,9 @@ struct AppLog {
     // Set by the harness before the app runs: the app's first ReadFile waits, after
     // signalling AppEventName(.., L"read"), until AppEventName(.., L"go") is set.
     volatile LONG pauseAtRead;
+    // Set by the harness before the app runs: system calls that fail in the app.
+    enum Fault : LONG { NoMessageBox = 1, NoFont = 2 };
+    volatile LONG faults;
     Probe probe;
     // Bytes the harness writes and the app has in its memory, at this address there.
     ULONG64 scratchInApp;

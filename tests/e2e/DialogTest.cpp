@@ -67,23 +67,32 @@ protected:
     std::unique_ptr<AppRun> app;
     HWND form = nullptr, field = nullptr, ok = nullptr, cancel = nullptr, label = nullptr;
 
-    // Starts Quillbox without an argument and waits for its dialog with the focus in the field.
-    void Open()
+    // Starts Quillbox without an argument, as the starter shows it, and waits
+    // for its dialog; shown normally, with the focus in the field.
+    void Open(WORD show = SW_SHOWNORMAL)
     {
-        app = std::make_unique<AppRun>(L"");
+        app = std::make_unique<AppRun>(L"", AppRun::Start::AtOnce, L"", show);
+        ASSERT_NO_FATAL_FAILURE(TakeShownDialog());
+        if (show != SW_SHOWMINNOACTIVE) {
+            ASSERT_TRUE(WaitUntil(3s, [&] { return app->Focus() == field; })) << "the focus is not in the field";
+        }
+    }
+
+    void TakeShownDialog()
+    {
         const auto shown = app->WaitUntilShown(L"frmMain");
         ASSERT_TRUE(shown) << "the dialog was never shown";
         form = shown->hwnd;
-        // Children in the order the dialog manager steps through them: the tab order.
+        // Children in the order the dialog manager steps through them: the tab
+        // order, the label first, right before the field it names.
         std::vector<HWND> controls;
         for (HWND c = GetWindow(form, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
             controls.push_back(c);
         std::vector<std::wstring> classes;
         for (HWND c : controls)
             classes.push_back(ClassOf(c));
-        ASSERT_EQ(classes, (std::vector<std::wstring>{L"Edit", L"Button", L"Button", L"Static"})) << "the tab order";
-        field = controls[0], ok = controls[1], cancel = controls[2], label = controls[3];
-        ASSERT_TRUE(WaitUntil(3s, [&] { return app->Focus() == field; })) << "the focus is not in the field";
+        ASSERT_EQ(classes, (std::vector<std::wstring>{L"Static", L"Edit", L"Button", L"Button"})) << "the z-order";
+        label = controls[0], field = controls[1], ok = controls[2], cancel = controls[3];
     }
 
     void Press(const Keys& keys) { ASSERT_TRUE(app->Press(form, keys)) << "the dialog could not be activated"; }
@@ -183,6 +192,8 @@ TEST_F(Dialog, IsLaidOutFromTheTwipsAtTheScreenDpi)
     SendMessageTimeoutW(field, EM_GETLIMITTEXT, 0, 0, SMTO_ABORTIFHUNG, 2000, &limit);
     EXPECT_GE(limit, 0x7FFFFFFEu);
     EXPECT_FALSE(HasStyle(label, SS_NOPREFIX)) << "the access key would not be underlined";
+    // Screen readers name the field from its label, without the access key's mark.
+    EXPECT_EQ(app->AccessibleName(field), std::wstring(L"Path(P):"));
 
     // A fixed frame: a close box and minimise, no edge that sizes. (The system
     // draws a maximise button beside minimise, greyed, as the style has none.)
@@ -238,14 +249,26 @@ const FontCase fontCases[] = {{"Installed", true}, {"MissingSoTheMessageFontStan
 INSTANTIATE_TEST_SUITE_P(, DialogFont, ::testing::ValuesIn(fontCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Windows sends WM_DPICHANGED when the window moves to a screen of another DPI
-// (Wine never does, so the hook sends it as Windows would).
+// Windows asks the window its size on a screen of another DPI, then suggests
+// where to go, when a drag takes it there (Wine never does, so the hook does as
+// Windows would). The window asks for its layout's client area in the frame of
+// that DPI, and goes exactly where it is told.
 TEST_F(Dialog, LaysItselfOutAgainWhenTheDpiChanges)
 {
     ASSERT_NO_FATAL_FAILURE(Open());
     for (UINT dpi : {144u, TestDpi()}) {
         SCOPED_TRACE(dpi);
-        app->ChangeDpi(form, dpi);
+        const AppRun::DpiChange change = app->ChangeDpi(form, dpi);
+        const Box client = LayoutAt(dpi).client;
+        RECT frame{0, 0, client.width, client.height};
+        AdjustWindowRectExForDpi(&frame, GetWindowLongW(form, GWL_STYLE), FALSE, GetWindowLongW(form, GWL_EXSTYLE),
+                                 dpi);
+        ASSERT_TRUE(change.size) << "WM_GETDPISCALEDSIZE went unanswered";
+        EXPECT_EQ(change.size->cx, frame.right - frame.left);
+        EXPECT_EQ(change.size->cy, frame.bottom - frame.top);
+        RECT now;
+        GetWindowRect(form, &now);
+        EXPECT_EQ(BoxOf(now), BoxOf(change.suggested));
         ExpectControlsAt(LayoutAt(dpi));
         // The frame for the new DPI is the system's; Wine keeps drawing it at
         // its own DPI, so the client area is exact only back at that DPI.
@@ -255,6 +278,32 @@ TEST_F(Dialog, LaysItselfOutAgainWhenTheDpiChanges)
         ASSERT_TRUE(font);
         EXPECT_EQ(font->font.lfHeight, LayoutAt(dpi).fontHeight);
     }
+    Press(Tap(VK_ESCAPE));
+    ExpectEndedUntouched();
+}
+
+// A shortcut's "Run" setting reaches the program as the starter's show
+// command. The dialog has one size: started maximised it is shown normally.
+TEST_F(Dialog, StartedMaximisedIsShownNormally)
+{
+    ASSERT_NO_FATAL_FAILURE(Open(SW_SHOWMAXIMIZED));
+    EXPECT_FALSE(IsZoomed(form));
+    ExpectLayout(LayoutAt(TestDpi()));
+    Press(Tap(VK_ESCAPE));
+    ExpectEndedUntouched();
+}
+
+// Started minimised, it waits on the taskbar, and comes up at its own size
+// with the focus in the field.
+TEST_F(Dialog, StartedMinimisedComesUpAtItsOwnSize)
+{
+    ASSERT_NO_FATAL_FAILURE(Open(SW_SHOWMINNOACTIVE));
+    EXPECT_TRUE(IsIconic(form));
+    ShowWindow(form, SW_RESTORE);  // as a click on its taskbar button
+    ASSERT_TRUE(WaitUntil(2s, [&] { return !IsIconic(form); }));
+    ExpectLayout(LayoutAt(TestDpi()));
+    Press(Typed(L"a"));
+    ExpectField(L"a", true);
     Press(Tap(VK_ESCAPE));
     ExpectEndedUntouched();
 }
@@ -426,6 +475,24 @@ TEST_F(Dialog, ADroppedFileGoesIntoTheFieldAndOkCopiesIt)
     EXPECT_EQ(clipboard::Text(), std::wstring(L"dropped"));
 }
 
+// A failure in the window's own handling (here the drop finds no memory for
+// its path) is reported over the dialog, which cannot be used under it; the
+// program then ends with 1.
+TEST_F(Dialog, AFailureInTheWindowIsReportedOverIt)
+{
+    ASSERT_NO_FATAL_FAILURE(Open());
+    app->FailAllocationsFrom(form, 1500);  // the report's own text needs less
+    app->DropFile(form, L"C:\\" + std::wstring(900, L'x') + L".txt", {20, 80});
+    const auto box = app->WaitForMessageBox();
+    ASSERT_TRUE(box) << "no report";
+    EXPECT_EQ(Lines(box->text).at(1), L"場所:frmMain" + ReportedVersion());
+    EXPECT_EQ(GetWindow(box->hwnd, GW_OWNER), form);
+    EXPECT_FALSE(IsWindowEnabled(form));
+    EXPECT_NE(app->PressReturn(box->hwnd), Dismissal::KeyIgnored);
+    EXPECT_EQ(app->WaitForExit(), 1u);
+    ExpectClipboardUntouched();
+}
+
 // A real drag: a file dragged from an X program (as from a Linux file manager)
 // and dropped on the field. Wine takes such a drag only for a window that is an
 // X window of its own, which it makes outside its virtual desktop: so Quillbox
@@ -437,12 +504,7 @@ TEST_F(Dialog, AFileDraggedFromAnXProgramGoesIntoTheField)
         GTEST_SKIP() << "needs QB_XDRAG, the xdrag program (CTest sets it)";
     const std::wstring path = folder.File(L"dragged file.txt", "dragged");
     app = std::make_unique<AppRun>(L"", AppRun::Start::AtOnce, L"WinSta0\\qb-e2e-x-screen");
-    const auto shown = app->WaitUntilShown(L"frmMain");
-    ASSERT_TRUE(shown) << "the dialog was never shown";
-    form = shown->hwnd;
-    field = GetWindow(form, GW_CHILD);
-    ok = GetWindow(field, GW_HWNDNEXT);
-    ASSERT_EQ(ClassOf(field), L"Edit");
+    ASSERT_NO_FATAL_FAILURE(TakeShownDialog());
 
     std::string url = "file://";
     for (unsigned char c : UnixPath(path)) {

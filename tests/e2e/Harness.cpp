@@ -91,7 +91,7 @@ std::wstring AppRun::ExePath()
     return path;
 }
 
-AppRun::AppRun(const std::wstring& argument, Start start, const std::wstring& desktop)
+AppRun::AppRun(const std::wstring& argument, Start start, const std::wstring& desktop, WORD show)
 {
     const std::wstring exe = ExePath();
     std::wstring commandLine = L"\"" + exe + L"\"";
@@ -102,7 +102,7 @@ AppRun::AppRun(const std::wstring& argument, Start start, const std::wstring& de
     STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESHOWWINDOW;
-    si.wShowWindow = SW_SHOWNORMAL;
+    si.wShowWindow = show;
     std::wstring desktopName = desktop;
     if (!desktop.empty())
         si.lpDesktop = desktopName.data();
@@ -131,6 +131,10 @@ AppRun::AppRun(const std::wstring& argument, Start start, const std::wstring& de
             throw SetupFailure("cannot make the events that pause the app's read");
         log_->pauseAtRead = 1;
     }
+    if (start == Start::NoMessageBox)
+        log_->faults = AppLog::NoMessageBox;
+    if (start == Start::NoFont)
+        log_->faults = AppLog::NoFont;
 
     callWndHook_ = SetHook(WH_CALLWNDPROC, "QbCallWndProc", threadId_);
     getMessageHook_ = SetHook(WH_GETMESSAGE, "QbGetMessageProc", threadId_);
@@ -318,10 +322,26 @@ ULONG64 AppRun::InAppMemory(const void* bytes, size_t size)
     return log_->scratchInApp;
 }
 
-void AppRun::ChangeDpi(HWND window, UINT dpi)
+AppRun::DpiChange AppRun::ChangeDpi(HWND window, UINT dpi)
 {
     if (!Ask(window, Probe::DpiChanged, static_cast<LPARAM>(dpi)))
         throw SetupFailure("the app did not take WM_DPICHANGED");
+    const Probe& probe = log_->probe;
+    return {probe.sizeAnswered ? std::optional<SIZE>(probe.size) : std::nullopt, probe.suggested};
+}
+
+void AppRun::FailAllocationsFrom(HWND window, size_t bytes)
+{
+    if (!Ask(window, Probe::FailAllocations, static_cast<LPARAM>(bytes)))
+        throw SetupFailure("the app did not take the allocation limit");
+}
+
+std::optional<std::wstring> AppRun::AccessibleName(HWND window)
+{
+    log_->probe.nameResult = E_FAIL;
+    if (!Ask(window, Probe::AccessibleName, 0) || log_->probe.nameResult != S_OK)
+        return std::nullopt;
+    return std::wstring(log_->probe.name);
 }
 
 void AppRun::DropFile(HWND window, const std::wstring& path, POINT client)

@@ -194,11 +194,14 @@ std::ostream& operator<<(std::ostream& out, Dismissal dismissal);
 // Windows environment block.
 class AppRun {
 public:
-    enum class Start { AtOnce, PausedAtRead };
+    enum class Start { AtOnce, PausedAtRead, NoMessageBox, NoFont };
     // argument: the raw text after the program's name, as a shell passes it; empty for none.
     // PausedAtRead: the app's first read of a file waits for ContinueRead().
+    // NoMessageBox, NoFont: no message box can be shown, no font made (the system's calls fail).
     // desktop: the desktop it runs on; empty for the test's own.
-    explicit AppRun(const std::wstring& argument, Start start = Start::AtOnce, const std::wstring& desktop = L"");
+    // show: the show command the starter gives it (STARTUPINFO), as a shortcut's "Run" setting does.
+    explicit AppRun(const std::wstring& argument, Start start = Start::AtOnce, const std::wstring& desktop = L"",
+                    WORD show = SW_SHOWNORMAL);
     AppRun(const AppRun&) = delete;
     AppRun& operator=(const AppRun&) = delete;
 
@@ -238,8 +241,18 @@ public:
 
     // Done inside the app by the hook DLL (see Probe in AppLog.h).
     std::optional<FontView> FontOf(HWND window);
-    // WM_DPICHANGED as the system sends it when the window moves to a screen of that DPI.
-    void ChangeDpi(HWND window, UINT dpi);
+    // What the system asks and tells a window that a drag takes onto a screen of
+    // that DPI (see Probe::DpiChanged): the size it answered, if it did, and the
+    // rectangle suggested to it.
+    struct DpiChange {
+        std::optional<SIZE> size;
+        RECT suggested;
+    };
+    DpiChange ChangeDpi(HWND window, UINT dpi);
+    // The window's name as screen readers get it; none if it has none or cannot be asked.
+    std::optional<std::wstring> AccessibleName(HWND window);
+    // From now on, the app's allocations of that many bytes or more find no memory.
+    void FailAllocationsFrom(HWND window, size_t bytes);
     // WM_DROPFILES as the system posts it when a file is dropped at that point of the client area.
     void DropFile(HWND window, const std::wstring& path, POINT client);
 

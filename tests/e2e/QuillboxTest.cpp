@@ -79,10 +79,14 @@ TEST_F(CopyFromCommandLine, AnEmptyFileLeavesTheClipboardAsItWas)
 
 class FailureMessage : public QuillboxTest {
 protected:
-    // The box a failure shows: system-modal, one OK button, while the app waits on it.
+    // The box a failure shows: system-modal, one OK button, while the app waits
+    // on it; up (WaitForMessageBox finds only a visible box), as a window of its
+    // own with its own taskbar button.
     void ExpectBox(AppRun& app, const MessageBoxView& box, IconKind icon)
     {
         EXPECT_TRUE(app.Running()) << "the app did not wait for its box";
+        EXPECT_FALSE(IsIconic(box.hwnd));
+        EXPECT_EQ(GetWindow(box.hwnd, GW_OWNER), nullptr);
         EXPECT_TRUE(box.topmost) << "not system-modal";
         EXPECT_EQ(box.icon, icon);
         ASSERT_EQ(box.buttons.size(), 1u);
@@ -106,6 +110,7 @@ protected:
 struct WrongPath {
     const char* name;
     std::wstring (*make)(const TempFolder& folder);
+    WORD show;  // the starter's show command, which no message may take for its own
 };
 
 void PrintTo(const WrongPath& path, std::ostream* out) { *out << path.name; }
@@ -114,7 +119,7 @@ class PathWarning : public FailureMessage, public ::testing::WithParamInterface<
 
 TEST_P(PathWarning, IsShownAndTheAppEndsOnceItIsDismissed)
 {
-    AppRun app(GetParam().make(folder));
+    AppRun app(GetParam().make(folder), AppRun::Start::AtOnce, L"", GetParam().show);
     const auto box = app.WaitForMessageBox();
     ASSERT_TRUE(box) << "no message box";
     EXPECT_EQ(box->title, L"Quillbox");
@@ -123,9 +128,14 @@ TEST_P(PathWarning, IsShownAndTheAppEndsOnceItIsDismissed)
     DismissAndExpectTheEnd(app, *box);
 }
 
+std::wstring MissingFile(const TempFolder& f) { return f.Path() + L"missing.txt"; }
+
 const WrongPath wrongPaths[] = {
-    {"MissingFile", [](const TempFolder& f) { return f.Path() + L"missing.txt"; }},
-    {"MissingFolder", [](const TempFolder& f) { return f.Path() + L"no such folder\\file.txt"; }},
+    {"MissingFile", MissingFile, SW_SHOWNORMAL},
+    {"MissingFolder", [](const TempFolder& f) { return f.Path() + L"no such folder\\file.txt"; }, SW_SHOWNORMAL},
+    {"StartedHidden", MissingFile, SW_HIDE},
+    {"StartedMinimised", MissingFile, SW_SHOWMINNOACTIVE},
+    {"StartedMaximised", MissingFile, SW_SHOWMAXIMIZED},
 };
 INSTANTIATE_TEST_SUITE_P(, PathWarning, ::testing::ValuesIn(wrongPaths),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -144,6 +154,29 @@ TEST_F(ErrorReportBox, AFileOf2GiBShowsTheFiveLinesAndTheAppEndsOnceDismissed)
     EXPECT_EQ(box->text, ErrorReport(L"6", L"frmMain!ReadText", lines[2]));
     ExpectBox(app, *box, IconKind::Error);
     DismissAndExpectTheEnd(app, *box);
+}
+
+// GDI, short of resources, makes no font and says nothing: the report gives a
+// real code (out of memory), never 0, "the operation completed successfully".
+TEST_F(ErrorReportBox, AFontThatCannotBeMadeIsOutOfMemory)
+{
+    AppRun app(L"", AppRun::Start::NoFont);
+    const auto box = app.WaitForMessageBox();
+    ASSERT_TRUE(box) << "no message box";
+    const std::vector<std::wstring> lines = Lines(box->text);
+    ASSERT_EQ(lines.size(), 5u) << testing::PrintToString(box->text);
+    EXPECT_EQ(box->text, ErrorReport(L"7", L"frmMain", lines[2]));
+    ExpectBox(app, *box, IconKind::Error);
+    DismissAndExpectTheEnd(app, *box);
+}
+
+// A message that cannot be shown tells nobody: the app ends at once with 1.
+TEST_F(FailureMessage, ThatCannotBeShownEndsTheAppWithOne)
+{
+    AppRun app(MissingFile(folder), AppRun::Start::NoMessageBox);
+    EXPECT_EQ(app.WaitForExit(), 1u);
+    EXPECT_EQ(Classes(app.ShownWindows()), std::vector<std::wstring>{});
+    ExpectClipboardUntouched();
 }
 
 // ---- no argument: the window ----

@@ -21,6 +21,7 @@ struct Message {
     Text sText;
     Text sTitle;
     uint32_t nStyle;
+    bool bOverForm;  // shown while the form was
 };
 
 class FakePlatform final : public Platform {
@@ -32,6 +33,7 @@ public:
     std::map<std::string, ErrorInfo> failures;
     std::string outOfMemory;  // the operation that throws std::bad_alloc
     std::optional<int64_t> reportedLength;  // a length other than the bytes held
+    bool boxFails = false;                   // no message box can be shown
 
     frmMain* form = nullptr;
     bool visible = false;
@@ -132,9 +134,11 @@ public:
     }
     void EnableOk(bool bEnabled) override { okEnabled = bEnabled; }
 
-    void ShowMessage(const Text& sText, const Text& sTitle, uint32_t nStyle) override
+    bool ShowMessage(const Text& sText, const Text& sTitle, uint32_t nStyle) override
     {
         Step("ShowMessage");
-        messages.push_back({sText, sTitle, nStyle});
+        if (!boxFails)
+            messages.push_back({sText, sTitle, nStyle, visible});
+        return !boxFails;
     }
 };

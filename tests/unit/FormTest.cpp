@@ -60,7 +60,31 @@ TEST_F(StartTest, EachPathFailureWarnsKeepsTheClipboardAndEndsNormally)
         // The copy goes on with nothing, and the program ends through Form_Close.
         EXPECT_TRUE(Logged("CopyField"));
         EXPECT_EQ(platform.log.back(), "CloseForm");
-        EXPECT_FALSE(platform.visible);
+        // The window was never shown, not even under the warning.
+        EXPECT_FALSE(Logged("ShowForm"));
+        EXPECT_FALSE(platform.messages[0].bOverForm);
+    }
+}
+
+// A message that cannot be shown, or whose text finds no memory, ends the
+// program with 1 at once: nothing is copied, and no failure escapes a handler.
+TEST_F(StartTest, AMessageThatCannotBeShownEndsTheProgramWithOne)
+{
+    platform.files[u"bad"] = ErrorInfo{57, u"Device I/O error"};
+    struct Case {
+        Text sCommandLine;  // the path warning, or the error report
+        bool bBoxFails;
+        const char* outOfMemory;
+    };
+    for (const Case& c : {Case{u"q.exe missing", true, ""}, Case{u"q.exe bad", true, ""},
+                          Case{u"q.exe missing", false, "ShowMessage"}, Case{u"q.exe bad", false, "ShowMessage"}}) {
+        platform.log.clear();
+        platform.boxFails = c.bBoxFails;
+        platform.outOfMemory = c.outOfMemory;
+        EXPECT_EQ(Start(c.sCommandLine), 1u);
+        EXPECT_TRUE(platform.messages.empty());
+        EXPECT_FALSE(Logged("CopyField"));
+        EXPECT_EQ(platform.clipboard, u"sentinel");
     }
 }
 
@@ -203,9 +227,13 @@ TEST_F(DialogTest, OkCopiesTheTypedPathThenEnds)
 
 TEST_F(DialogTest, OkOnAMissingFileWarnsAndEnds)
 {
+    ASSERT_EQ(Start(u"q.exe"), std::nullopt);
+    ASSERT_TRUE(platform.visible);
     platform.field = u"C:\\nowhere\\x.txt";
     EXPECT_EQ(Run([&] { form.cmdMain_Press(0); }), 1u);
     EXPECT_EQ(platform.messages.at(0).sText, Warning);
+    // Hidden before the warning, and not shown again.
+    EXPECT_FALSE(platform.messages[0].bOverForm);
     EXPECT_FALSE(platform.visible);
     EXPECT_EQ(platform.clipboard, u"sentinel");
 }

@@ -1,5 +1,7 @@
 #include "form/Layout.h"
 #include <gtest/gtest.h>
+#include <iterator>
+#include <vector>
 
 namespace {
 
@@ -35,12 +37,25 @@ TEST(Layout, At144And192DpiEverythingScales)
     EXPECT_EQ(FormLayout::FontHeight(192), -27);
 }
 
-TEST(Layout, TabOrderIsFieldOkCancelThenLabel)
+// The window makes its controls in CreationOrder, which the dialog manager
+// follows: so the controls that take the focus must come in the order of their
+// tab indexes (field, OK, Cancel), and the label right before the control its
+// access key reaches, the next tab index after its own (after the last, the first).
+TEST(Layout, MadeInTabOrderWithTheLabelRightBeforeTheField)
 {
-    EXPECT_EQ(FormLayout::txtMain.tabIndex, 0);
-    EXPECT_EQ(FormLayout::cmdMain[0].tabIndex, 1);
-    EXPECT_EQ(FormLayout::cmdMain[1].tabIndex, 2);
-    EXPECT_EQ(FormLayout::lblMain.tabIndex, 3);
+    const auto& order = FormLayout::CreationOrder;
+    const int n = static_cast<int>(std::size(order));
+    ASSERT_EQ(n, 4);
+    std::vector<int> tabStops;
+    for (int i = 0; i < n; ++i) {
+        if (order[i]->kind != ControlLayout::Kind::Label) {
+            tabStops.push_back(order[i]->tabIndex);
+        } else {
+            ASSERT_LT(i + 1, n) << "a label made last leads nowhere";
+            EXPECT_EQ(order[i + 1]->tabIndex, (order[i]->tabIndex + 1) % n);
+        }
+    }
+    EXPECT_EQ(tabStops, (std::vector<int>{0, 1, 2}));
 }
 
 }  // namespace
