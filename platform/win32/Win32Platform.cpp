@@ -303,14 +303,14 @@ void Win32Platform::SelectField(int32_t nStart, int32_t nLength)
     SendMessageW(txt_, EM_SETSEL, static_cast<WPARAM>(nStart), static_cast<LPARAM>(nStart) + nLength);
 }
 
-// The field's copy says nothing when it fails: on Windows it cannot open the
+// The field's copy says nothing when it fails. On Windows it cannot open the
 // clipboard while another program (a clipboard manager, clipboard history,
-// remote-desktop sharing) holds it open for a moment, and a copy that emptied
-// the clipboard may still have failed to put the text on it. So the copy is
-// made only when the clipboard changed, is the field's own and holds text.
-// While it is not, the copy is sent again, for about a second in all, as
-// other programs wait for a held clipboard; then it is a failure, never a copy
-// reported as done. An empty selection copies nothing, by design.
+// remote-desktop sharing) holds it for a moment, and a copy may empty the
+// clipboard and still fail to put the text on it; Wine's field puts its text
+// there without taking the clipboard over. So the copy is made only when the
+// clipboard changed, is the field's own and holds text. Until then the command
+// is sent again, for about a second in all, as other programs wait for a held
+// clipboard; then it is a failure. An empty selection copies nothing, by design.
 void Win32Platform::CopyField()
 {
     constexpr int nTries = 10;

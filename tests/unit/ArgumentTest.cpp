@@ -1,5 +1,6 @@
 #include "form/frmMain.h"
 #include <gtest/gtest.h>
+#include <utility>
 
 namespace {
 
@@ -48,7 +49,7 @@ TEST(ArgumentOf, BlanksAfterTheSeparatorAreSkippedButNotTheOnesWithinOrAfter)
 // aside, names the file between them; any other path stays exactly as it is.
 TEST(UnquotePath, TakesOffOnePairOfEnclosingMarksAndNothingElse)
 {
-    const Case cases[] = {
+    const std::pair<const char16_t*, const char16_t*> cases[] = {
         {u"\"C:\\Users\\Taro Yamada\\memo 1.txt\"", u"C:\\Users\\Taro Yamada\\memo 1.txt"},
         {u"\"memo.txt\"", u"memo.txt"},
         {u" \t \"memo.txt\"  \t", u"memo.txt"},
@@ -66,9 +67,9 @@ TEST(UnquotePath, TakesOffOnePairOfEnclosingMarksAndNothingElse)
         {u"", u""},
         {u"\u3000\"memo.txt\"\u3000", u"\u3000\"memo.txt\"\u3000"},  // an ideographic space is no blank
     };
-    for (const Case& c : cases) {
-        const Text sPath = c.sCommandLine;
-        EXPECT_EQ(frmMain::UnquotePath(sPath), c.sArgument) << std::string(sPath.begin(), sPath.end());
+    for (const auto& [sGiven, sPath] : cases) {
+        const Text sText = sGiven;
+        EXPECT_EQ(frmMain::UnquotePath(sText), sPath) << std::string(sText.begin(), sText.end());
     }
 }
 

@@ -252,14 +252,11 @@ TEST_F(PlatformTest, EachEncodingBecomesTheExactText)
 }
 
 // Valid UTF-8 is what the system's converter, asked to refuse invalid
-// characters, takes: every lead byte, before second bytes at the edges of
-// their ranges, before continuation bytes and others; and some longer forms.
+// characters, takes: every lead byte, alone and before second bytes at the
+// edges of their ranges, then continuation bytes and others.
 TEST_F(PlatformTest, Utf8IsChosenExactlyWhenTheSystemFindsItValid)
 {
-    std::vector<std::string> samples = {
-        "\xED\xA0\x80\xED\xB0\x80",  // a surrogate pair spelt as two surrogates
-        "\xF8\x88\x80\x80\x80", "\xFC\x84\x80\x80\x80\x80", "\xE6\x97" "a\x80", "a\xE6\x97\xA5\xE6",
-    };
+    std::vector<std::string> samples = {"\xED\xA0\x80\xED\xB0\x80"};  // a pair spelt as two surrogates
     const unsigned char seconds[] = {0x00, 0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0, 0xF5, 0xFF};
     const unsigned char others[] = {0x80, 0xBF, 0x7F, 0xC0};
     for (int nLead = 1; nLead < 256; ++nLead) {
