@@ -60,9 +60,9 @@ void frmMain::StoreFailure()
     } catch (const ErrorInfo& failure) {
         Err_ = failure;
     } catch (const std::bad_alloc&) {
-        Err_ = ErrorInfo{ErrorInfo::OutOfMemory, u"There is not enough memory to hold the file's text."};
+        Err_ = ErrorInfo{ErrorInfo::OutOfMemory, platform_.Describe(Description::NoMemory)};
     } catch (const std::length_error&) {
-        Err_ = ErrorInfo{ErrorInfo::OutOfMemory, u"The file's text is too long to be held in memory."};
+        Err_ = ErrorInfo{ErrorInfo::OutOfMemory, platform_.Describe(Description::TooLong)};
     } catch (const std::exception& e) {
         const std::string what = e.what();
         Err_ = ErrorInfo{ErrorInfo::InternalError, Text(what.begin(), what.end())};

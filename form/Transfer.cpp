@@ -1,5 +1,6 @@
 #include "app/EndProgram.h"
 #include "form/frmMain.h"
+#include <utility>
 
 // The path arrives by value: the field that may have held it is overwritten below.
 void frmMain::CopyToClip(Text sPath)
@@ -23,13 +24,14 @@ Text frmMain::ReadText(const Text& sPath)
 {
     Text sResult;
     try {
-        auto file = platform_.OpenForRead(sPath);
+        auto file = platform_.OpenForRead(UnquotePath(sPath));
         const int64_t nLength = file->Length();
         if (nLength > INT32_MAX)
-            throw ErrorInfo{ErrorInfo::Overflow,
-                            u"The file is 2 GB or larger. Quillbox copies files smaller than 2 GB."};
+            throw ErrorInfo{ErrorInfo::Overflow, platform_.Describe(Description::TooLarge)};
         std::string bytes = file->Read(static_cast<int32_t>(nLength));
-        sResult = platform_.AnsiToText(bytes);
+        size_t nMark = 0;
+        const Encoding encoding = ChooseEncoding(bytes, nMark);
+        sResult = platform_.BytesToText(std::string_view(bytes).substr(nMark), encoding);
         std::string().swap(bytes);  // the bytes are not needed past this point
         file.reset();               // closes the file
     } catch (...) {
@@ -42,4 +44,75 @@ Text frmMain::ReadText(const Text& sPath)
         EndProgram(1);
     }
     return sResult;
+}
+
+// Explorer quotes a path with blanks when a file is dropped on the program or
+// sent to it, "Open with" quotes every path, and so does "Copy as path"; a
+// Windows file name never holds a quotation mark.
+Text frmMain::UnquotePath(const Text& sPath)
+{
+    const size_t nFirst = sPath.find_first_not_of(u" \t");
+    const size_t nLast = sPath.find_last_not_of(u" \t");
+    if (nFirst == Text::npos || nLast == nFirst || sPath[nFirst] != u'"' || sPath[nLast] != u'"')
+        return sPath;
+    const Text sInside = sPath.substr(nFirst + 1, nLast - nFirst - 1);
+    return sInside.find(u'"') == Text::npos ? sInside : sPath;
+}
+
+Encoding frmMain::ChooseEncoding(std::string_view bytes, size_t& nMark)
+{
+    // In this order: the UTF-32 LE mark begins with the UTF-16 LE one.
+    static constexpr std::pair<std::string_view, Encoding> marks[] = {
+        {{"\xEF\xBB\xBF", 3}, Encoding::Utf8},  {{"\xFF\xFE\0\0", 4}, Encoding::Utf32LE},
+        {{"\0\0\xFE\xFF", 4}, Encoding::Utf32BE}, {{"\xFF\xFE", 2}, Encoding::Utf16LE},
+        {{"\xFE\xFF", 2}, Encoding::Utf16BE},
+    };
+    for (const auto& [mark, encoding] : marks) {
+        if (bytes.substr(0, mark.size()) == mark) {
+            nMark = mark.size();
+            return encoding;
+        }
+    }
+    nMark = 0;
+    return IsUtf8(bytes) ? Encoding::Utf8 : Encoding::Ansi;
+}
+
+// The well-formed byte sequences of the Unicode standard (its table 3-7), which
+// is what the system's converter accepts from UTF-8 when it is asked to refuse
+// invalid characters.
+bool frmMain::IsUtf8(std::string_view bytes)
+{
+    const auto Byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    for (size_t i = 0; i < bytes.size();) {
+        const unsigned char nLead = Byte(i++);
+        if (nLead < 0x80)
+            continue;
+        size_t nMore;
+        unsigned char nLow = 0x80, nHigh = 0xBF;  // the second byte's range
+        if (nLead >= 0xC2 && nLead <= 0xDF) {
+            nMore = 1;
+        } else if (nLead >= 0xE0 && nLead <= 0xEF) {
+            nMore = 2;
+            if (nLead == 0xE0)
+                nLow = 0xA0;   // overlong below
+            else if (nLead == 0xED)
+                nHigh = 0x9F;  // surrogates above
+        } else if (nLead >= 0xF0 && nLead <= 0xF4) {
+            nMore = 3;
+            if (nLead == 0xF0)
+                nLow = 0x90;   // overlong below
+            else if (nLead == 0xF4)
+                nHigh = 0x8F;  // past U+10FFFF above
+        } else {
+            return false;
+        }
+        if (bytes.size() - i < nMore || Byte(i) < nLow || Byte(i) > nHigh)
+            return false;
+        for (size_t k = 1; k < nMore; ++k) {
+            if ((Byte(i + k) & 0xC0) != 0x80)
+                return false;
+        }
+        i += nMore;
+    }
+    return true;
 }

@@ -3,7 +3,9 @@
 #include "common/Program.h"
 #include "common/Text.h"
 #include "platform/Platform.h"
+#include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 // The program's one window and all of its logic. The window itself (controls,
 // messages) belongs to the platform layer, which calls the handlers below.
@@ -19,6 +21,14 @@ public:
     // The argument portion of a command line: what follows the program's name
     // and the blanks after it, untouched.
     static Text ArgumentOf(const Text& sCommandLine);
+
+    // The transfer's rules (Transfer.cpp).
+    // The file a path names: what lies between one pair of quotation marks that
+    // enclose it, blanks around them set aside; any other path as it is.
+    static Text UnquotePath(const Text& sPath);
+    // The encoding of a file's text, from its bytes: a byte-order mark (its
+    // length goes to nMark), else UTF-8 if the bytes are valid UTF-8, else ANSI.
+    static Encoding ChooseEncoding(std::string_view bytes, size_t& nMark);
 
     // The dialog (Dialog.cpp).
     void txtMain_TextChanged();
@@ -39,6 +49,9 @@ private:
     // The transfer (Transfer.cpp).
     void CopyToClip(Text sPath);
     Text ReadText(const Text& sPath);
+    // Strictly valid UTF-8: no overlong form, no surrogate, nothing past
+    // U+10FFFF, no sequence cut short.
+    static bool IsUtf8(std::string_view bytes);
 
     // A message box, which the user dismisses; if it cannot be shown, the
     // program ends with 1 at once, as nobody can be told.

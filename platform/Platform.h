@@ -1,8 +1,10 @@
 #pragma once
+#include "common/Description.h"
 #include "common/Text.h"
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 class frmMain;
 
@@ -25,10 +27,13 @@ public:
     virtual Text CommandLine() = 0;
 
     // Opens an existing disk file for reading; anything else (a device, a pipe,
-    // a folder) is a path/file access error.
+    // a folder) is a path/file access error, and an empty name a path failure.
     virtual std::unique_ptr<File> OpenForRead(const Text& sPath) = 0;
-    // Bytes in the system's ANSI code page to UTF-16.
-    virtual Text AnsiToText(const std::string& bytes) = 0;
+    // Bytes in that encoding (no byte-order mark) to UTF-16. ANSI and UTF-8 as
+    // the system's converter makes them, unmappable bytes included.
+    virtual Text BytesToText(std::string_view bytes, Encoding encoding) = 0;
+    // The program's own description of a failure, in the user's language.
+    virtual Text Describe(Description::Id nWhat) = 0;
 
     virtual void ShowForm() = 0;
     virtual void HideForm() = 0;
@@ -43,7 +48,9 @@ public:
     // How many characters the field holds, without copying them.
     virtual int32_t FieldLength() = 0;
     virtual void SelectField(int32_t nStart, int32_t nLength) = 0;
-    // The field's own copy command: SendMessageA(field, WM_COPY, 0, 0).
+    // The field's own copy command: SendMessageA(field, WM_COPY, 0, 0), sent
+    // again for about a second while another program holds the clipboard. A
+    // selection that it did not put on the clipboard is a failure.
     virtual void CopyField() = 0;
 
     // cmdMain(0), "OK".

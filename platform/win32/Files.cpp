@@ -1,5 +1,6 @@
-// Files and text: reading a whole file, converting it from the ANSI code page,
-// and turning Win32 errors into the program's failures.
+// Files and text: reading a whole file, converting it to UTF-16 from its
+// encoding, and turning Win32 errors into the program's failures.
+#include "platform/CodeUnits.h"
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/Wide.h"
 
@@ -27,8 +28,7 @@ public:
         if (nCount > 0 && !ReadFile(h_, bytes.data(), static_cast<DWORD>(nCount), &nRead, nullptr))
             throw Win32Platform::Failure(GetLastError());
         if (nRead != static_cast<DWORD>(nCount))
-            throw ErrorInfo{ErrorInfo::InputPastEnd,
-                            u"The file became shorter while it was being read. Nothing was copied."};
+            throw ErrorInfo{ErrorInfo::InputPastEnd, Win32Platform::InUserLanguage(Description::Shrank)};
         return bytes;
     }
 
@@ -43,7 +43,8 @@ Text SystemMessage(DWORD nError)
                                    nullptr, nError, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     if (n == 0) {
         const std::string digits = std::to_string(nError);
-        return u"Windows error " + Text(digits.begin(), digits.end()) + u".";
+        Text s = Win32Platform::InUserLanguage(Description::SystemError);
+        return s.replace(s.find(u'#'), 1, Text(digits.begin(), digits.end()));
     }
     Text s = FromWide(buffer);
     LocalFree(buffer);
@@ -130,6 +131,8 @@ std::unique_ptr<Platform::File> Win32Platform::OpenForRead(const Text& sPath)
 {
     if (sPath.find(u'\0') != Text::npos)  // the system would see only the part before it
         throw Failure(ERROR_INVALID_NAME);
+    if (sPath.empty())  // names nothing: a path failure, whatever the system would answer
+        throw Failure(ERROR_PATH_NOT_FOUND);
     const Text sOpen = OpenablePath(sPath);
     // SECURITY_IDENTIFICATION: a named pipe's server cannot act as this user.
     const HANDLE h = CreateFileW(Wide(sOpen), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
@@ -139,7 +142,7 @@ std::unique_ptr<Platform::File> Win32Platform::OpenForRead(const Text& sPath)
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD nError = GetLastError();
         if (nError == ERROR_INVALID_HANDLE)  // CON and its kin without a console
-            throw ErrorInfo{ErrorInfo::PathFileAccess, u"The name is a device, not a file."};
+            throw ErrorInfo{ErrorInfo::PathFileAccess, InUserLanguage(Description::Device)};
         if (nError == ERROR_FILE_NOT_FOUND && !DriveExists(sPath))  // Wine says "file" for a missing drive
             throw Failure(ERROR_PATH_NOT_FOUND);
         throw Failure(nError);
@@ -147,20 +150,30 @@ std::unique_ptr<Platform::File> Win32Platform::OpenForRead(const Text& sPath)
     auto file = std::make_unique<Win32File>(h);
     // A read from a device such as COM1 can wait forever.
     if (GetFileType(h) != FILE_TYPE_DISK)
-        throw ErrorInfo{ErrorInfo::PathFileAccess, u"The name is a device or a pipe, not a file."};
+        throw ErrorInfo{ErrorInfo::PathFileAccess, InUserLanguage(Description::DeviceOrPipe)};
     return file;
 }
 
-Text Win32Platform::AnsiToText(const std::string& bytes)
+Text Win32Platform::BytesToText(std::string_view bytes, Encoding encoding)
 {
+    if (encoding != Encoding::Ansi && encoding != Encoding::Utf8)
+        return CodeUnits::Decode(bytes, encoding);
     if (bytes.empty())  // the converter fails on zero bytes
         return Text();
+    const UINT nCodePage = encoding == Encoding::Ansi ? CP_ACP : CP_UTF8;
     const int nBytes = static_cast<int>(bytes.size());
-    const int nChars = MultiByteToWideChar(CP_ACP, 0, bytes.data(), nBytes, nullptr, 0);
+    const int nChars = MultiByteToWideChar(nCodePage, 0, bytes.data(), nBytes, nullptr, 0);
     if (nChars == 0)
         throw Failure(GetLastError());
     Text text(static_cast<size_t>(nChars), u'\0');
-    if (!MultiByteToWideChar(CP_ACP, 0, bytes.data(), nBytes, Wide(text), nChars))
+    if (!MultiByteToWideChar(nCodePage, 0, bytes.data(), nBytes, Wide(text), nChars))
         throw Failure(GetLastError());
     return text;
+}
+
+Text Win32Platform::Describe(Description::Id nWhat) { return InUserLanguage(nWhat); }
+
+Text Win32Platform::InUserLanguage(Description::Id nWhat)
+{
+    return Description::Of(nWhat, PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE);
 }

@@ -338,7 +338,7 @@ void Win32Platform::SetFieldText(const Text& sText)
     // only with EN_ERRSPACE, while WM_SETTEXT still reports success.
     const size_t nExpected = std::min(sText.size(), sText.find(u'\0'));
     if (!bSet || static_cast<size_t>(FieldLength()) != nExpected)
-        throw ErrorInfo{ErrorInfo::OutOfMemory, u"The text field could not take the file's text: not enough memory."};
+        throw ErrorInfo{ErrorInfo::OutOfMemory, InUserLanguage(Description::FieldFull)};
 }
 
 Text Win32Platform::FieldText()
@@ -355,18 +355,34 @@ void Win32Platform::SelectField(int32_t nStart, int32_t nLength)
     SendMessageW(txt_, EM_SETSEL, static_cast<WPARAM>(nStart), static_cast<LPARAM>(nStart) + nLength);
 }
 
+// The field's copy says nothing when it fails. On Windows it cannot open the
+// clipboard while another program (a clipboard manager, clipboard history,
+// remote-desktop sharing) holds it for a moment, and a copy may empty the
+// clipboard and still fail to put the text on it; Wine's field puts its text
+// there without taking the clipboard over. So the copy is made only when the
+// clipboard changed, is the field's own and holds text. Until then the command
+// is sent again, for about a second in all, as other programs wait for a held
+// clipboard; then it is a failure. An empty selection copies nothing, by design.
 void Win32Platform::CopyField()
 {
-    const DWORD nBefore = GetClipboardSequenceNumber();
-    SendMessageA(txt_, WM_COPY, 0, 0);
-    // The field's copy says nothing when it cannot open the clipboard (another
-    // program holds it open): a selection that changed nothing is a failure,
-    // never a copy reported as done. An empty selection changes nothing by design.
-    DWORD nStart = 0, nEnd = 0;
-    SendMessageW(txt_, EM_GETSEL, reinterpret_cast<WPARAM>(&nStart), reinterpret_cast<LPARAM>(&nEnd));
-    if (nEnd > nStart && GetClipboardSequenceNumber() == nBefore)
-        throw ErrorInfo{static_cast<int32_t>(HRESULT_FROM_WIN32(ERROR_CLIPBOARD_NOT_OPEN)),
-                        u"Another program is holding the clipboard, so nothing was copied. Please try again."};
+    constexpr int nTries = 10;
+    constexpr DWORD nPause = 100;  // ms
+    for (int nTry = 1;; ++nTry) {
+        const DWORD nBefore = GetClipboardSequenceNumber();
+        SendMessageA(txt_, WM_COPY, 0, 0);
+        DWORD nStart = 0, nEnd = 0;
+        SendMessageW(txt_, EM_GETSEL, reinterpret_cast<WPARAM>(&nStart), reinterpret_cast<LPARAM>(&nEnd));
+        const bool bChanged = GetClipboardSequenceNumber() != nBefore;
+        if (nEnd == nStart || (bChanged && GetClipboardOwner() == txt_ && IsClipboardFormatAvailable(CF_UNICODETEXT)))
+            return;
+        if (nTry == nTries) {
+            if (!bChanged)
+                throw ErrorInfo{static_cast<int32_t>(HRESULT_FROM_WIN32(ERROR_CLIPBOARD_NOT_OPEN)),
+                                InUserLanguage(Description::ClipboardHeld)};
+            throw ErrorInfo{static_cast<int32_t>(CLIPBRD_E_CANT_SET), InUserLanguage(Description::CopyNotMade)};
+        }
+        Sleep(nPause);
+    }
 }
 
 void Win32Platform::EnableOk(bool bEnabled) { EnableWindow(cmd_[0], bEnabled); }

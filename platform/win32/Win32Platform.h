@@ -30,10 +30,13 @@ public:
     // past MAX_PATH on every Windows: \\?\C:\... or \\?\UNC\server\...; other
     // forms (already extended, devices) as they are.
     static Text ExtendedForm(const Text& sFullPath);
+    // The program's own description, in the user's UI language: Japanese, or English.
+    static Text InUserLanguage(Description::Id nWhat);
 
     Text CommandLine() override;
     std::unique_ptr<File> OpenForRead(const Text& sPath) override;
-    Text AnsiToText(const std::string& bytes) override;
+    Text BytesToText(std::string_view bytes, Encoding encoding) override;
+    Text Describe(Description::Id nWhat) override;
     void ShowForm() override;
     void HideForm() override;
     void CloseForm() override;

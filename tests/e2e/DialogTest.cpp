@@ -406,17 +406,31 @@ INSTANTIATE_TEST_SUITE_P(, DialogEnds, ::testing::ValuesIn(waysOut),
 
 // ---- the copy ----
 
-TEST_F(Dialog, EnterCopiesTheTypedFileAndEnds)
+// A path typed as it is, or in quotation marks as Explorer's "Copy as path" gives it.
+struct TypedPath {
+    const char* name;
+    bool quoted;
+};
+void PrintTo(const TypedPath& t, std::ostream* out) { *out << t.name; }
+
+class DialogCopies : public Dialog, public ::testing::WithParamInterface<TypedPath> {};
+
+TEST_P(DialogCopies, EnterCopiesTheTypedFileAndEnds)
 {
-    const std::wstring path = folder.File(L"typed.txt", "typed in\r\nthe dialog");
+    const std::wstring path = folder.File(L"typed file.txt", "typed in\r\nthe dialog");
+    const std::wstring typed = GetParam().quoted ? L"\"" + path + L"\"" : path;
     ASSERT_NO_FATAL_FAILURE(Open());
-    Press(Typed(path));
-    ExpectField(path, true);
+    Press(Typed(typed));
+    ExpectField(typed, true);
     Press(Tap(VK_RETURN));
     EXPECT_EQ(app->WaitForExit(), 0u);
     EXPECT_EQ(clipboard::Text(), std::wstring(L"typed in\r\nthe dialog"));
     EXPECT_EQ(app->ShowOrder(), std::vector<std::wstring>{L"frmMain"});
 }
+
+const TypedPath typedPaths[] = {{"AsItIs", false}, {"InQuotationMarks", true}};
+INSTANTIATE_TEST_SUITE_P(, DialogCopies, ::testing::ValuesIn(typedPaths),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The window is hidden before the file is read, and after the path warning the
 // program ends: the dialog never comes back.

@@ -23,6 +23,11 @@ Outcome Reports(int code, std::wstring description) { return {Outcome::Report, s
 
 const std::wstring TooLarge = L"The file is 2 GB or larger. Quillbox copies files smaller than 2 GB.";
 const std::wstring Shrank = L"The file became shorter while it was being read. Nothing was copied.";
+const std::wstring TooLargeInJapanese =
+    L"ファイルのサイズが 2 GB 以上です。Quillbox でコピーできるのは 2 GB 未満のファイルです。";
+// The text of a file that today's Notepad saves: UTF-8 without a mark.
+const std::wstring Notes = L"café 日本語 ✓\r\n";
+const std::string NotesInUtf8 = "caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E \xE2\x9C\x93\r\n";
 
 // The text the system's converter makes of bytes in the ANSI code page.
 std::wstring Ansi(const std::string& bytes)
@@ -68,7 +73,7 @@ std::wstring DeepFolder(const TempFolder& folder, size_t length)
 // while the app runs. Returns paths for the rows to build their argument from.
 class Stage {
 public:
-    enum class DuringRead { Nothing, Truncate, Delete };
+    enum class DuringRead { Nothing, Truncate, Delete, HoldClipboard };
 
     explicit Stage(const TempFolder& folder) : folder_(folder) {}
     Stage(const Stage&) = delete;
@@ -172,9 +177,13 @@ const Case cases[] = {
     {"FolderNamedAsTheFile", [](Stage& s) { return s.Folder(L"folder"); }, Warns},
     {"FileNamedAsAFolder", [](Stage& s) { return s.File(L"file.txt", "x") + L"\\x"; }, Warns},
     {"TrailingBackslash", [](Stage& s) { return s.File(L"file.txt", "x") + L"\\"; }, Warns},
-    // The quotation marks are part of the name (error 123, a path/file access error).
-    {"PathInQuotationMarks", [](Stage& s) { return L"\"" + s.File(L"file.txt", "x") + L"\""; }, Warns},
+    // As Explorer passes a path with blanks: one pair of quotation marks around it is taken off.
+    {"PathInQuotationMarks", [](Stage& s) { return L"\"" + s.File(L"memo 1.txt", "quoted") + L"\" "; },
+     Copies(L"quoted")},
     {"OnlyQuotationMarks", [](Stage&) { return std::wstring(L"\"\""); }, Warns},
+    // Several files dropped at once: quotation marks inside the name (error 123).
+    {"SeveralPathsInQuotationMarks",
+     [](Stage& s) { return L"\"" + s.File(L"a b.txt", "a") + L"\" \"" + s.File(L"c.txt", "c") + L"\""; }, Warns},
     {"Star", [](Stage& s) { s.File(L"file.txt", "x"); return s.In(L"*.txt"); }, Warns},
     {"QuestionMark", [](Stage& s) { s.File(L"file.txt", "x"); return s.In(L"fil?.txt"); }, Warns},
     {"LessThan", [](Stage& s) { s.File(L"file.txt", "x"); return s.In(L"file<txt"); }, Warns},
@@ -249,10 +258,42 @@ const Case cases[] = {
      Copies(L"あ[・][\u0080\uf8f0\uf8f1\uf8f2\uf8f3]い・"),
      "the single bytes alike (its best-fit table for code page 932); whether the blank after the lone lead byte "
      "is kept is its converter's choice"},
+    // Valid UTF-8 is read as UTF-8 whatever the code page; a byte-order mark is never copied.
+    {"Utf8WithoutAMarkUnderCodePage932",
+     [](Stage& s) {
+         s.NeedCodePage(932);
+         return s.File(L"notepad.txt", NotesInUtf8);
+     },
+     Copies(Notes)},
+    {"Utf16LeWithAMark",
+     [](Stage& s) {
+         const std::string utf16(reinterpret_cast<const char*>(Notes.data()), Notes.size() * sizeof(wchar_t));
+         return s.File(L"unicode.txt", "\xFF\xFE" + utf16);
+     },
+     Copies(Notes)},
+    // ---- the clipboard ----
+    // Another program holds it open for half a second, as clipboard managers do
+    // for a moment. Wine's field puts its text there all the same, without
+    // taking the clipboard over; on Windows it copies nothing. Either way the
+    // copy is not the field's own, so it is made again once the clipboard is free.
+    {"ClipboardHeldForAMoment",
+     [](Stage& s) {
+         s.During(During::HoldClipboard);
+         return s.File(L"held.txt", "waited for");
+     },
+     Copies(L"waited for"), "the field copies nothing while the clipboard is held: the same copy, once it is free"},
     // ---- sizes the signed 32-bit length cannot hold: nothing read, at once ----
     {"SparseFileOf2GiB", [](Stage& s) { return s.Sparse(L"2g.bin", 1LL << 31); }, Reports(6, TooLarge), nullptr, 3s},
     {"SparseFileOf4GiBAndOneByte", [](Stage& s) { return s.Sparse(L"4g.bin", (1LL << 32) + 1); }, Reports(6, TooLarge),
      nullptr, 3s},
+    // The program's own descriptions are Japanese for a user whose language is
+    // (LC_ALL=ja_JP.UTF-8 makes Wine's UI language Japanese along with its code page).
+    {"SparseFileOf2GiBUnderCodePage932",
+     [](Stage& s) {
+         s.NeedCodePage(932);
+         return s.Sparse(L"2g.bin", 1LL << 31);
+     },
+     Reports(6, TooLargeInJapanese), nullptr, 3s},
 };
 
 // What the app could have written: every file and folder under the test folder,
@@ -300,6 +341,8 @@ void Disturb(const Stage& stage)
     } else if (stage.During() == During::Delete) {
         EXPECT_FALSE(DeleteFileW(path.c_str())) << "the file was deleted while the app held it";
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    } else if (stage.During() == During::HoldClipboard) {
+        ASSERT_TRUE(OpenClipboard(nullptr)) << "cannot hold the clipboard open";
     }
 }
 
@@ -326,6 +369,10 @@ TEST_P(HostileCase, EndsWithAClearMessageOrACorrectCopy)
         Disturb(stage);
         before = Take(folder);
         app.ContinueRead();
+        if (stage.During() == During::HoldClipboard) {
+            Sleep(500);
+            CloseClipboard();
+        }
     }
 
     const bool boxed = expected.kind == Outcome::PathWarning || expected.kind == Outcome::Report;

@@ -1,5 +1,6 @@
 #include "form/frmMain.h"
 #include <gtest/gtest.h>
+#include <utility>
 
 namespace {
 
@@ -42,6 +43,34 @@ TEST(ArgumentOf, BlanksAfterTheSeparatorAreSkippedButNotTheOnesWithinOrAfter)
 {
     // Whatever is left after the separating blanks is the argument, trailing blanks included.
     EXPECT_EQ(frmMain::ArgumentOf(u"q.exe   x   "), u"x   ");
+}
+
+// One pair of quotation marks around the whole path, blanks around them set
+// aside, names the file between them; any other path stays exactly as it is.
+TEST(UnquotePath, TakesOffOnePairOfEnclosingMarksAndNothingElse)
+{
+    const std::pair<const char16_t*, const char16_t*> cases[] = {
+        {u"\"C:\\Users\\Taro Yamada\\memo 1.txt\"", u"C:\\Users\\Taro Yamada\\memo 1.txt"},
+        {u"\"memo.txt\"", u"memo.txt"},
+        {u" \t \"memo.txt\"  \t", u"memo.txt"},
+        {u"\"  memo.txt \"", u"  memo.txt "},  // inside, nothing is trimmed
+        {u"\"\"", u""},                       // names nothing: the path warning
+        {u" \"\" ", u""},
+        {u"\"", u"\""},                       // one mark only
+        {u"  \"  ", u"  \"  "},
+        {u"\"memo.txt", u"\"memo.txt"},
+        {u"memo.txt\"", u"memo.txt\""},
+        {u"\"a\"b\"", u"\"a\"b\""},          // a mark inside
+        {u"\"a b.txt\" \"c.txt\"", u"\"a b.txt\" \"c.txt\""},  // several files dropped at once
+        {u"C:\\my notes\\memo.txt  ", u"C:\\my notes\\memo.txt  "},  // unquoted: blanks stay
+        {u"  ", u"  "},
+        {u"", u""},
+        {u"\u3000\"memo.txt\"\u3000", u"\u3000\"memo.txt\"\u3000"},  // an ideographic space is no blank
+    };
+    for (const auto& [sGiven, sPath] : cases) {
+        const Text sText = sGiven;
+        EXPECT_EQ(frmMain::UnquotePath(sText), sPath) << std::string(sText.begin(), sText.end());
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 // the form performs is logged so tests can see the order of things.
 #include "common/ErrorInfo.h"
 #include "form/frmMain.h"
+#include "platform/CodeUnits.h"
 #include "platform/Platform.h"
 #include <map>
 #include <new>
@@ -29,11 +30,12 @@ public:
     Text commandLine = u"Quillbox.exe";
     // A file: its bytes, or the failure that opening it raises.
     std::map<Text, std::variant<std::string, ErrorInfo>> files;
-    // Failures raised by a named operation ("Read", "AnsiToText", "SetFieldText", ...).
+    // Failures raised by a named operation ("Read", "BytesToText", "SetFieldText", ...).
     std::map<std::string, ErrorInfo> failures;
     std::string outOfMemory;  // the operation that throws std::bad_alloc
     std::optional<int64_t> reportedLength;  // a length other than the bytes held
     bool boxFails = false;                   // no message box can be shown
+    bool japanese = false;                   // the user's language
 
     frmMain* form = nullptr;
     bool visible = false;
@@ -44,6 +46,7 @@ public:
     std::optional<Text> clipboard;
     std::vector<Message> messages;
     std::vector<std::string> log;
+    std::optional<Encoding> converted;  // the encoding of the last conversion
 
     class FakeFile final : public File {
     public:
@@ -89,15 +92,21 @@ public:
         return std::make_unique<FakeFile>(*this, std::get<std::string>(it->second));
     }
 
-    // Latin-1 stands in for the ANSI code page.
-    Text AnsiToText(const std::string& bytes) override
+    // Latin-1 stands in for the ANSI code page, and for UTF-8 too: the tests
+    // give UTF-8 in ASCII, and see its choice in `converted`.
+    Text BytesToText(std::string_view bytes, Encoding encoding) override
     {
-        Step("AnsiToText");
+        Step("BytesToText");
+        converted = encoding;
+        if (encoding != Encoding::Ansi && encoding != Encoding::Utf8)
+            return CodeUnits::Decode(bytes, encoding);
         Text text;
         for (unsigned char c : bytes)
             text.push_back(c);
         return text;
     }
+
+    Text Describe(Description::Id nWhat) override { return Description::Of(nWhat, japanese); }
 
     void ShowForm() override { Step("ShowForm"); visible = true; }
     void HideForm() override { Step("HideForm"); visible = false; }

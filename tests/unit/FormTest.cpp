@@ -18,7 +18,7 @@ TEST_F(StartTest, CopiesTheWholeTextWithoutShowingTheWindowAndEnds)
     EXPECT_FALSE(Logged("ShowForm"));
     EXPECT_FALSE(platform.fileOpen);
     // Hidden before reading; the file is read once, whole; the copy comes last.
-    const std::vector<std::string> order{"CommandLine", "HideForm", "Open", "Length", "Read", "AnsiToText",
+    const std::vector<std::string> order{"CommandLine", "HideForm", "Open", "Length", "Read", "BytesToText",
                                          "SetFieldText", "FieldLength", "FieldText", "SelectField", "CopyField",
                                          "CloseForm"};
     EXPECT_EQ(platform.log, order);
@@ -34,13 +34,14 @@ TEST_F(StartTest, NoArgumentShowsTheDialogAndGoesOn)
     }
 }
 
-TEST_F(StartTest, ArgumentIsOnePathWithBlanksAndQuotesKept)
+// Explorer passes a path with blanks in quotation marks: they are taken off.
+TEST_F(StartTest, ArgumentIsOnePathWithBlanksKeptAndItsQuotationMarksTakenOff)
 {
     platform.files[u"my notes.txt  "] = "a";
-    platform.files[u"\"quoted.txt\""] = "b";
+    platform.files[u"C:\\my notes\\memo 1.txt"] = "b";
     EXPECT_EQ(Start(u"q.exe my notes.txt  "), 0u);
     EXPECT_EQ(platform.clipboard, u"a");
-    EXPECT_EQ(Start(u"q.exe \"quoted.txt\""), 0u);
+    EXPECT_EQ(Start(u"q.exe \"C:\\my notes\\memo 1.txt\" "), 0u);
     EXPECT_EQ(platform.clipboard, u"b");
 }
 
@@ -150,8 +151,30 @@ INSTANTIATE_TEST_SUITE_P(Places, UnexpectedFailureTest,
                                            Unexpected{"Open", u"q.exe f", u"frmMain!ReadText"},
                                            Unexpected{"Length", u"q.exe f", u"frmMain!ReadText"},
                                            Unexpected{"Read", u"q.exe f", u"frmMain!ReadText"},
-                                           Unexpected{"AnsiToText", u"q.exe f", u"frmMain!ReadText"}),
+                                           Unexpected{"BytesToText", u"q.exe f", u"frmMain!ReadText"}),
                          [](const auto& info) { return std::string(info.param.step); });
+
+// The file's encoding decides its conversion, and its byte-order mark is never copied.
+TEST_F(StartTest, TheTextIsConvertedFromItsEncodingWithoutItsMark)
+{
+    const struct {
+        std::string bytes;
+        Encoding encoding;
+        const char16_t* text;
+    } files[] = {
+        {"\xEF\xBB\xBFutf-8", Encoding::Utf8, u"utf-8"},
+        {std::string("\xFF\xFEl\0e\0", 6), Encoding::Utf16LE, u"le"},
+        {std::string("\0\0\xFE\xFF\0\0\0b", 8), Encoding::Utf32BE, u"b"},
+        {"plain", Encoding::Utf8, u"plain"},
+        {"caf\xE9", Encoding::Ansi, u"café"},
+    };
+    for (const auto& file : files) {
+        platform.files[u"f"] = file.bytes;
+        EXPECT_EQ(Start(u"q.exe f"), 0u);
+        EXPECT_EQ(platform.converted, file.encoding);
+        EXPECT_EQ(platform.clipboard, file.text);
+    }
+}
 
 TEST_F(StartTest, TooLargeFileIsReportedBeforeAnythingIsRead)
 {
@@ -163,11 +186,27 @@ TEST_F(StartTest, TooLargeFileIsReportedBeforeAnythingIsRead)
     EXPECT_NE(platform.messages.at(0).sText.find(u"2 GB"), Text::npos);
 }
 
+// The program's own descriptions are Japanese for a user whose language is
+// Japanese, English otherwise; the rest of the report stays as it is.
+TEST_F(StartTest, OwnDescriptionsAreInTheUsersLanguage)
+{
+    platform.files[u"big"] = "x";
+    platform.reportedLength = int64_t{1} << 31;
+    for (bool bJapanese : {false, true}) {
+        platform.japanese = bJapanese;
+        platform.messages.clear();
+        EXPECT_EQ(Start(u"q.exe big"), 1u);
+        const Text sTooLarge = Description::Of(Description::TooLarge, bJapanese);
+        EXPECT_EQ(platform.messages.at(0).sText, frmMain::ReportText(u"frmMain!ReadText", {6, sTooLarge}, Program::Version));
+        EXPECT_EQ(sTooLarge.find(u"ファイル") != Text::npos, bJapanese);
+    }
+}
+
 // Memory running out is a C++ exception, not an ErrorInfo: it is reported as out of memory.
 TEST_F(StartTest, RunningOutOfMemoryIsReportedAsOutOfMemory)
 {
     platform.files[u"f"] = "text";
-    platform.outOfMemory = "AnsiToText";
+    platform.outOfMemory = "BytesToText";
     EXPECT_EQ(Start(u"q.exe f"), 1u);
     EXPECT_EQ(form.CurrentFailure().Code, ErrorInfo::OutOfMemory);
     EXPECT_NE(platform.messages.at(0).sText.find(u"\r\n場所:frmMain!ReadText1.02.2485\r\n"), Text::npos);
@@ -214,15 +253,20 @@ TEST_F(DialogTest, OkIsEnabledExactlyWhileTheFieldHoldsText)
     }
 }
 
+// Typed, or pasted from Explorer's "Copy as path" in quotation marks.
 TEST_F(DialogTest, OkCopiesTheTypedPathThenEnds)
 {
     platform.files[Memo] = "memo text";
-    platform.field = Memo;
-    EXPECT_EQ(Run([&] { form.cmdMain_Press(0); }), 0u);
-    // The field, which held the path, was overwritten with the text during the copy.
-    EXPECT_EQ(platform.clipboard, u"memo text");
-    EXPECT_LT(std::find(platform.log.begin(), platform.log.end(), "HideForm"),
-              std::find(platform.log.begin(), platform.log.end(), "Open"));
+    for (const Text& sTyped : {Memo, u" \"" + Memo + u"\"\t"}) {
+        platform.clipboard = u"sentinel";
+        platform.field = sTyped;
+        platform.log.clear();
+        EXPECT_EQ(Run([&] { form.cmdMain_Press(0); }), 0u);
+        // The field, which held the path, was overwritten with the text during the copy.
+        EXPECT_EQ(platform.clipboard, u"memo text");
+        EXPECT_LT(std::find(platform.log.begin(), platform.log.end(), "HideForm"),
+                  std::find(platform.log.begin(), platform.log.end(), "Open"));
+    }
 }
 
 TEST_F(DialogTest, OkOnAMissingFileWarnsAndEnds)

@@ -61,11 +61,15 @@ protected:
         return 0;
     }
 
+    // As the program reads a file: its bytes whole, converted from their encoding.
     Text ReadAll(const std::wstring& sPath)
     {
         try {
             auto file = platform.OpenForRead(T(sPath));
-            return platform.AnsiToText(file->Read(static_cast<int32_t>(file->Length())));
+            const std::string bytes = file->Read(static_cast<int32_t>(file->Length()));
+            size_t nMark = 0;
+            const Encoding encoding = frmMain::ChooseEncoding(bytes, nMark);
+            return platform.BytesToText(std::string_view(bytes).substr(nMark), encoding);
         } catch (const ErrorInfo& failure) {
             ADD_FAILURE() << "failure " << failure.Code << ": " << std::string(failure.Message.begin(), failure.Message.end());
             return u"(failed)";
@@ -84,6 +88,7 @@ TEST_F(PlatformTest, PathFailuresGetThePathCodes)
     EXPECT_EQ(OpenCode(dir + L"folder\\"), 75);
     EXPECT_EQ(OpenCode(L"\"" + file + L"\""), 75);
     EXPECT_EQ(OpenCode(dir + L"*.txt"), 75);
+    EXPECT_EQ(OpenCode(L""), 76);  // what "" names once its quotation marks are off
     EXPECT_EQ(OpenCode(file), 0);
 }
 
@@ -192,6 +197,94 @@ TEST_F(PlatformTest, ShiftJisBytesBecomeTheSameJapaneseText)
     EXPECT_EQ(ReadAll(Make(L"sjis.txt", sjis)), u"日本語のテキスト\r\n半角ｶﾅ");
 }
 
+// The text in each encoding, as its bytes spell it in the file.
+std::string Spelt(const Text& sText, Encoding encoding)
+{
+    const bool bUtf32 = encoding == Encoding::Utf32LE || encoding == Encoding::Utf32BE;
+    const bool bBigEndian = encoding == Encoding::Utf16BE || encoding == Encoding::Utf32BE;
+    std::string bytes;
+    for (size_t i = 0; i < sText.size(); ++i) {
+        uint32_t nValue = sText[i];
+        if (bUtf32 && nValue >= 0xD800 && nValue <= 0xDBFF)
+            nValue = 0x10000 + ((nValue - 0xD800) << 10) + (sText[++i] - 0xDC00);
+        const int nBytes = bUtf32 ? 4 : 2;
+        for (int k = 0; k < nBytes; ++k)
+            bytes += static_cast<char>(nValue >> 8 * (bBigEndian ? nBytes - 1 - k : k));
+    }
+    return bytes;
+}
+
+// Each encoding becomes the exact UTF-16 text, under code page 1252 and (the
+// test platform_tests_cp932, LC_ALL=ja_JP.UTF-8) under 932: only ANSI depends on it.
+TEST_F(PlatformTest, EachEncodingBecomesTheExactText)
+{
+    const Text sText = u"café 日本語 ✓ 😀\r\nｶﾅ\t~\\";
+    const std::string utf8 = "caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E \xE2\x9C\x93 \xF0\x9F\x98\x80\r\n"
+                             "\xEF\xBD\xB6\xEF\xBE\x85\t~\\";
+    const struct {
+        const char* name;
+        std::string bytes;
+        Text text;
+        UINT codePage = 0;  // 0: any
+    } files[] = {
+        {"UTF-8", utf8, sText},
+        {"UTF-8 with a mark", "\xEF\xBB\xBF" + utf8, sText},
+        {"UTF-8 with a mark and an invalid byte", "\xEF\xBB\xBF" "a\xFF" "b", u"a\uFFFD" u"b"},
+        {"UTF-16 LE", "\xFF\xFE" + Spelt(sText, Encoding::Utf16LE), sText},
+        {"UTF-16 BE", "\xFE\xFF" + Spelt(sText, Encoding::Utf16BE), sText},
+        {"UTF-32 LE", std::string("\xFF\xFE\0\0", 4) + Spelt(sText, Encoding::Utf32LE), sText},
+        {"UTF-32 BE", std::string("\0\0\xFE\xFF", 4) + Spelt(sText, Encoding::Utf32BE), sText},
+        {"UTF-16 LE of odd length", "\xFF\xFE" + Spelt(u"ab", Encoding::Utf16LE) + "c", u"ab\uFFFD"},
+        {"UTF-32 BE cut short", std::string("\0\0\xFE\xFF\0\0\0a\0\0", 10), u"a\uFFFD"},
+        {"UTF-16 LE, an unpaired surrogate", "\xFF\xFE" + Spelt(u"a\xD800" u"b", Encoding::Utf16LE), u"a\xD800" u"b"},
+        {"UTF-32 LE, a surrogate and past U+10FFFF",
+         std::string("\xFF\xFE\0\0\0\xD8\0\0\0\0\x11\0a\0\0\0", 16), u"\uFFFD\uFFFD" u"a"},
+        {"a mark alone", "\xFF\xFE", u""},
+        {"ASCII", "plain\r\ntext", u"plain\r\ntext"},
+        {"ANSI, code page 1252", "caf\xE9 \x80" "5", u"café €5", 1252},
+        {"ANSI, code page 932", "\x93\xfa\x96\x7b\x8c\xea\x82\xcc\xb6\xc5", u"日本語のｶﾅ", 932},
+    };
+    for (const auto& file : files) {
+        if (file.codePage && file.codePage != GetACP())
+            continue;
+        EXPECT_EQ(ReadAll(Make(L"encoded.txt", file.bytes)), file.text) << file.name;
+    }
+}
+
+// Valid UTF-8 is what the system's converter, asked to refuse invalid
+// characters, takes: every lead byte, alone and before second bytes at the
+// edges of their ranges, then continuation bytes and others.
+TEST_F(PlatformTest, Utf8IsChosenExactlyWhenTheSystemFindsItValid)
+{
+    std::vector<std::string> samples = {"\xED\xA0\x80\xED\xB0\x80"};  // a pair spelt as two surrogates
+    const unsigned char seconds[] = {0x00, 0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0, 0xF5, 0xFF};
+    const unsigned char others[] = {0x80, 0xBF, 0x7F, 0xC0};
+    for (int nLead = 1; nLead < 256; ++nLead) {
+        samples.push_back(std::string(1, static_cast<char>(nLead)));
+        for (unsigned char nSecond : seconds) {
+            const std::string two{static_cast<char>(nLead), static_cast<char>(nSecond)};
+            samples.push_back(two);
+            for (unsigned char nThird : others) {
+                samples.push_back(two + static_cast<char>(nThird));
+                for (unsigned char nFourth : others)
+                    samples.push_back(two + static_cast<char>(nThird) + static_cast<char>(nFourth));
+            }
+        }
+    }
+    int nValid = 0;
+    for (const std::string& bytes : samples) {
+        size_t nMark = 0;
+        const bool bChosen = frmMain::ChooseEncoding(bytes, nMark) == Encoding::Utf8;
+        if (nMark)
+            continue;
+        const bool bValid = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
+                                                static_cast<int>(bytes.size()), nullptr, 0) > 0;
+        nValid += bValid;
+        EXPECT_EQ(bChosen, bValid) << testing::PrintToString(bytes);
+    }
+    EXPECT_GT(nValid, 1000);
+}
+
 TEST_F(PlatformTest, ErrorsOutsideThePathFailuresKeepTheSystemsWordsAndAnUnusedCode)
 {
     const ErrorInfo notReady = Win32Platform::Failure(ERROR_NOT_READY);
@@ -201,6 +294,8 @@ TEST_F(PlatformTest, ErrorsOutsideThePathFailuresKeepTheSystemsWordsAndAnUnusedC
     EXPECT_EQ(Win32Platform::Failure(ERROR_BAD_NETPATH).Code, 76);
     EXPECT_EQ(Win32Platform::Failure(ERROR_SHARING_VIOLATION).Code, 75);
     EXPECT_EQ(Win32Platform::Failure(ERROR_NOT_ENOUGH_MEMORY).Code, 7);
+    // An error the system has no words for (a program's own, bit 29) is described by its number.
+    EXPECT_EQ(Win32Platform::Failure(0x2000FFFF).Message, u"Windows error 536936447.");
 }
 
 // The field as the carrier: it holds more than an edit control's default
@@ -219,6 +314,11 @@ protected:
         platform.SetFieldText(sText);
         platform.SelectField(0, static_cast<int32_t>(platform.FieldText().size()));
         platform.CopyField();
+        return ClipboardText();
+    }
+
+    static Text ClipboardText()
+    {
         Text s;
         EXPECT_TRUE(OpenClipboard(nullptr));
         if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
@@ -228,31 +328,88 @@ protected:
         CloseClipboard();
         return s;
     }
+
+public:
+    static void PutOnClipboard(HWND owner, const wchar_t* text)
+    {
+        const size_t nSize = (wcslen(text) + 1) * sizeof(wchar_t);
+        const HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, nSize);
+        memcpy(GlobalLock(h), text, nSize);
+        GlobalUnlock(h);
+        ASSERT_TRUE(OpenClipboard(owner));
+        EmptyClipboard();
+        SetClipboardData(CF_UNICODETEXT, h);
+        CloseClipboard();
+    }
 };
 
-// The field's copy fails silently on Windows while another program holds the
-// clipboard open (Wine lets it through, so a field that ignores the copy stands in).
-TEST_F(FieldTest, ACopyThatDidNotHappenIsAFailure)
+// The field's copy as Windows can make it fail, and Wine does not (there the
+// field cannot open a clipboard that another program holds open, and says
+// nothing; Wine's field copies anyway): a substitute for the field's copy
+// command stands in, for some of the commands or all of them.
+struct Copying {
+    const char* name;
+    int nInstead;                 // copy commands answered by `instead`, before the field's own
+    void (*instead)(HWND field);
+    int32_t nCode;                // the failure; 0: the copy is made
+};
+void PrintTo(const Copying& c, std::ostream* out) { *out << c.name; }
+
+class FieldCopy : public FieldTest, public ::testing::WithParamInterface<Copying> {
+protected:
+    static inline WNDPROC original;
+    static inline int nCommands;
+    static LRESULT CALLBACK Substitute(HWND h, UINT msg, WPARAM w, LPARAM l)
+    {
+        if (msg == WM_COPY && nCommands++ < GetParam().nInstead) {
+            GetParam().instead(h);
+            return 0;
+        }
+        return CallWindowProcW(original, h, msg, w, l);
+    }
+};
+
+TEST_P(FieldCopy, IsMadeOrIsAFailureAfterAboutASecond)
 {
+    PutOnClipboard(nullptr, L"sentinel");
     platform.SetFieldText(u"text");
     platform.SelectField(0, 4);
     const HWND field = platform.FieldWindow();
-    static WNDPROC original;
-    original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(field, GWLP_WNDPROC));
-    SetWindowLongPtrW(field, GWLP_WNDPROC,
-                      reinterpret_cast<LONG_PTR>(+[](HWND h, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
-                          return msg == WM_COPY ? 0 : CallWindowProcW(original, h, msg, w, l);
-                      }));
+    nCommands = 0;
+    original = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(field, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FieldCopy::Substitute)));
     try {
         platform.CopyField();
-        ADD_FAILURE() << "a copy that changed nothing passed as done";
+        EXPECT_EQ(GetParam().nCode, 0) << "a copy not made passed as done";
+        EXPECT_EQ(ClipboardText(), u"text");
     } catch (const ErrorInfo& failure) {
-        EXPECT_LT(failure.Code, 0);  // not a path failure: the error report
+        EXPECT_EQ(failure.Code, GetParam().nCode);
+        EXPECT_EQ(nCommands, 10) << "the copy command is sent ten times";
     }
-    SetWindowLongPtrW(field, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+    // An empty selection copies nothing, rightly, and at once.
+    nCommands = 0;
     platform.SelectField(0, 0);
-    EXPECT_NO_THROW(platform.CopyField());  // an empty selection copies nothing, rightly
+    EXPECT_NO_THROW(platform.CopyField());
+    EXPECT_EQ(nCommands, 1);
+    SetWindowLongPtrW(field, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
 }
+
+const Copying copyings[] = {
+    {"IgnoresTheFirstThreeCommands", 3, [](HWND) {}, 0},
+    {"IgnoresEveryCommand", 99, [](HWND) {}, static_cast<int32_t>(HRESULT_FROM_WIN32(ERROR_CLIPBOARD_NOT_OPEN))},
+    {"EmptiesTheClipboardAndFailsToPutTheTextOnIt", 99,
+     [](HWND field) {
+         OpenClipboard(field);
+         EmptyClipboard();
+         CloseClipboard();
+     },
+     static_cast<int32_t>(CLIPBRD_E_CANT_SET)},
+    {"AnotherWindowPutsItsTextThereMeanwhile", 99,
+     [](HWND field) { FieldTest::PutOnClipboard(GetParent(field), L"another window's text"); },
+     static_cast<int32_t>(CLIPBRD_E_CANT_SET)},
+};
+INSTANTIATE_TEST_SUITE_P(, FieldCopy, ::testing::ValuesIn(copyings),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Run in a 2 GB address space, as the 32-bit build has (the test platform_tests_2gb
 // limits this process with prlimit and sets QB_TWO_GB). An edit control that cannot

@@ -34,7 +34,12 @@ SIZES = {
     "ascii-50M": ("ascii", 50 * MIB),
     "sjis-1M": ("sjis", 1 * MIB),
     "sjis-10M": ("sjis", 10 * MIB),
+    "utf8-10M": ("utf8", 10 * MIB),
+    "utf16-10M": ("utf16", 10 * MIB),
 }
+# Japanese text in each kind of file: its encoding, and the byte-order mark before it.
+ENCODINGS = {"ascii": ("ascii", b""), "sjis": ("cp932", b""), "utf8": ("utf-8", b""),
+             "utf16": ("utf-16-le", b"\xff\xfe")}
 PROGRAMS = ["Quillbox", "direct", "no-op", "xclip"]
 SETTLE = 0.3  # seconds between setting the clipboard and the next timed run
 # Files up to this size run three times as many rounds: a round takes about a
@@ -50,7 +55,7 @@ WORDS = ("the of and to in is that for it with as was on be by this are from at 
          "a=b; x+y, done. end! why? path\\to\\file C:\\temp").split()
 # Japanese as Shift-JIS (code page 932) holds it: kana, kanji, full-width and
 # half-width forms and ASCII, none of the few characters whose mapping differs
-# between converters.
+# between converters. The UTF-8 and UTF-16 files hold the same words.
 JA_WORDS = ("日本語 文章 試験 東京都 大阪府 情報 処理 速度 記録 確認 機能 画面 入力 出力 "
             "ファイル クリップボード テキスト ウィンドウ メモリ です ます した する "
             "これは それは あります ありません 今日 明日 天気 電車 会社 学校 "
@@ -60,7 +65,8 @@ JA_WORDS = ("日本語 文章 試験 東京都 大阪府 情報 処理 速度 �
 def make_text(kind, nbytes, seed):
     """Lines of words joined by blanks, ending CR LF, exactly nbytes long once encoded."""
     rng = random.Random(seed)
-    words, sep, encoding = (WORDS, " ", "ascii") if kind == "ascii" else (JA_WORDS, "", "cp932")
+    words, sep = (WORDS, " ") if kind == "ascii" else (JA_WORDS, "")
+    encoding = ENCODINGS[kind][0]
     # A block of varied lines, repeated: quick to make at 50 MB, and lines never repeat in a short span.
     lines = []
     block_bytes = 0
@@ -69,7 +75,8 @@ def make_text(kind, nbytes, seed):
         lines.append(line)
         block_bytes += len(line.encode(encoding))
     block = "".join(lines)
-    data = (block * (nbytes // block_bytes + 1)).encode(encoding)[:nbytes - 2]
+    unit = len("x".encode(encoding))  # bytes of an ASCII character: 1, or 2 in UTF-16
+    data = (block * (nbytes // block_bytes + 1)).encode(encoding)[:nbytes - 2 * unit]
     # Cut at a character boundary, pad the last line to the exact size and end it.
     while True:
         try:
@@ -77,15 +84,16 @@ def make_text(kind, nbytes, seed):
             break
         except UnicodeDecodeError:
             data = data[:-1]
-    text = body + "x" * (nbytes - 2 - len(body.encode(encoding))) + "\r\n"
+    text = body + "x" * ((nbytes - 2 * unit - len(body.encode(encoding))) // unit) + "\r\n"
     return text, encoding
 
 
 def input_file(name, folder):
     kind, nbytes = SIZES[name]
     path = folder / f"{name}.txt"
-    text, encoding = make_text(kind, nbytes, seed=name)
-    data = text.encode(encoding)
+    mark = ENCODINGS[kind][1]
+    text, encoding = make_text(kind, nbytes - len(mark), seed=name)
+    data = mark + text.encode(encoding)
     if not path.exists() or path.read_bytes() != data:
         path.write_bytes(data)
     return path, text

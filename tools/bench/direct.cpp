@@ -2,6 +2,7 @@
 // and puts the text on the clipboard with SetClipboardData, without the field.
 // No program on this platform can copy a file's text faster.
 #include "app/EndProgram.h"
+#include "form/frmMain.h"
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/Wide.h"
 #include <cstring>
@@ -16,7 +17,9 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR sArgument, int)
         auto file = platform.OpenForRead(FromWide(sArgument));
         std::string bytes = file->Read(static_cast<int32_t>(file->Length()));
         file.reset();
-        Text text = platform.AnsiToText(bytes);
+        size_t nMark = 0;
+        const Encoding encoding = frmMain::ChooseEncoding(bytes, nMark);
+        Text text = platform.BytesToText(std::string_view(bytes).substr(nMark), encoding);
         std::string().swap(bytes);
         const size_t nSize = (text.size() + 1) * sizeof(char16_t);
         if (!(h = GlobalAlloc(GMEM_MOVEABLE, nSize)))
