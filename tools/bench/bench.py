@@ -41,6 +41,10 @@ SIZES = {
 ENCODINGS = {"ascii": ("ascii", b""), "sjis": ("cp932", b""), "utf8": ("utf-8", b""),
              "utf16": ("utf-16-le", b"\xff\xfe")}
 PROGRAMS = ["Quillbox", "direct", "no-op", "xclip"]
+# With --before EXE: that Quillbox.exe too (an earlier build), on the files it reads
+# as this one does, those of the ANSI code page.
+BEFORE = None
+BEFORE_KINDS = ("ascii", "sjis")
 SETTLE = 0.3  # seconds between setting the clipboard and the next timed run
 # Files up to this size run three times as many rounds: a round takes about a
 # second, and their ratios, a few hundredths of a second apart, are the noisiest.
@@ -143,6 +147,8 @@ def check_clipboard(program, name, text, env):
 def command_for(program, path):
     if program == "Quillbox":
         return [WINE, str(BUILD / "Quillbox.exe"), winpath(path)]
+    if program == "before":
+        return [WINE, str(BEFORE), winpath(path)]
     if program == "direct":
         return [WINE, str(BUILD / "tools" / "bench" / "qbdirect.exe"), winpath(path)]
     if program == "no-op":
@@ -150,12 +156,17 @@ def command_for(program, path):
     return ["xclip", "-selection", "clipboard", "-i", str(path)]
 
 
+def programs_for(name):
+    return PROGRAMS + (["before"] if BEFORE and SIZES[name][0] in BEFORE_KINDS else [])
+
+
 def measure(name, path, text, rounds, log):
     kind = SIZES[name][0]
     env = wine_env(kind)
-    runs = {p: [] for p in PROGRAMS}
+    programs = programs_for(name)
+    runs = {p: [] for p in programs}
     for r in range(rounds):
-        order = PROGRAMS[r % len(PROGRAMS):] + PROGRAMS[:r % len(PROGRAMS)]
+        order = programs[r % len(programs):] + programs[:r % len(programs)]
         for program in order:
             # Every run starts with Wine owning the clipboard (this also ends a previous
             # xclip), once Wine's desktop has had time to take it over.
@@ -164,19 +175,19 @@ def measure(name, path, text, rounds, log):
             seconds, peak, status = timed(command_for(program, path), env)
             if status != 0:
                 sys.exit(f"benchmark: {program} on {name} ended with status {status}")
-            if program in ("Quillbox", "direct"):
+            if program in ("Quillbox", "direct", "before"):
                 check_clipboard(program, name, text, env)
             runs[program].append((seconds, peak))
         log(f"  {name} round {r + 1}/{rounds}: " +
-            ", ".join(f"{p} {runs[p][-1][0]:.3f} s" for p in PROGRAMS))
+            ", ".join(f"{p} {runs[p][-1][0]:.3f} s" for p in programs))
     return runs
 
 
 # ---------------------------------------------------------------- report
 
 def summary(name, text, runs):
-    med = {p: statistics.median(s for s, _ in runs[p]) for p in PROGRAMS}
-    peak = {p: statistics.median(m for _, m in runs[p]) for p in PROGRAMS}
+    med = {p: statistics.median(s for s, _ in runs[p]) for p in runs}
+    peak = {p: statistics.median(m for _, m in runs[p]) for p in runs}
     ratios = [q[0] / d[0] for q, d in zip(runs["Quillbox"], runs["direct"])]
     mchars = len(text) / 1e6
     row = {"name": name, "chars": len(text), "med": med, "peak": peak,
@@ -191,21 +202,25 @@ def summary(name, text, runs):
 
 def tables(rows):
     mb = lambda b: f"{b / MIB:.1f}"
+    # The earlier build's column, where --before named one; "-" where it did not run.
+    before = (lambda values, fmt: f" {fmt(values['before']) if 'before' in values else '-'} |") if BEFORE else \
+        (lambda values, fmt: "")
+    head = " before |" if BEFORE else ""
     out = ["Wall time, median (s):", "",
-           "| file | characters | Quillbox | direct | no-op | xclip | Quillbox/direct per round: median (min-max) |",
-           "|---|---:|---:|---:|---:|---:|---|"]
+           f"| file | characters | Quillbox |{head} direct | no-op | xclip | Quillbox/direct per round: median (min-max) |",
+           "|---|---:|---:|" + ("---:|" if BEFORE else "") + "---:|---:|---:|---|"]
     for r in rows:
         m = r["med"]
-        out.append(f"| {r['name']} | {r['chars']:,} | {m['Quillbox']:.3f} | {m['direct']:.3f} | "
-                   f"{m['no-op']:.3f} | {m['xclip']:.3f} | "
+        out.append(f"| {r['name']} | {r['chars']:,} | {m['Quillbox']:.3f} |{before(m, '{:.3f}'.format)} "
+                   f"{m['direct']:.3f} | {m['no-op']:.3f} | {m['xclip']:.3f} | "
                    f"{r['ratio'][0]:.2f}x ({r['ratio'][1]:.2f}-{r['ratio'][2]:.2f}) |")
     out += ["", "Peak memory, median (MiB), and per character above the no-op program:", "",
-            "| file | Quillbox | direct | no-op | xclip | Quillbox s/Mchar | direct s/Mchar | xclip s/Mchar "
+            f"| file | Quillbox |{head} direct | no-op | xclip | Quillbox s/Mchar | direct s/Mchar | xclip s/Mchar "
             "| Quillbox B/char | direct B/char | xclip B/char |",
-            "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"]
+            "|---|---:|" + ("---:|" if BEFORE else "") + "---:|---:|---:|---:|---:|---:|---:|---:|---:|"]
     for r in rows:
         p, s, b = r["peak"], r["s_per_mchar"], r["bytes_per_char"]
-        out.append(f"| {r['name']} | {mb(p['Quillbox'])} | {mb(p['direct'])} | {mb(p['no-op'])} | "
+        out.append(f"| {r['name']} | {mb(p['Quillbox'])} |{before(p, mb)} {mb(p['direct'])} | {mb(p['no-op'])} | "
                    f"{mb(p['xclip'])} | {s['Quillbox']:.3f} | {s['direct']:.3f} | {s['xclip']:.3f} | "
                    f"{b['Quillbox']:.1f} | {b['direct']:.1f} | {b['xclip']:.1f} |")
     return "\n".join(out)
@@ -228,7 +243,11 @@ def main():
     parser.add_argument("--rounds", type=int, default=5)
     parser.add_argument("--sizes", default=",".join(SIZES))
     parser.add_argument("--out", help="the Markdown file to write (default: docs/benchmarks.md on a full run)")
+    parser.add_argument("--before", type=Path, help="an earlier build's Quillbox.exe, timed beside this one "
+                        "on the ANSI files (ascii, sjis)")
     args = parser.parse_args()
+    global BEFORE
+    BEFORE = args.before.resolve() if args.before else None
     names = args.sizes.split(",")
     for n in names:
         if n not in SIZES:
@@ -258,7 +277,8 @@ def main():
         "- Wine desktop: warm (a keeper process holds Wine's desktop for the whole run)",
         f"- Load: 1-minute load average {load_before:.2f} before the run, {os.getloadavg()[0]:.2f} after "
         "(other work on the machine makes the figures noisier)",
-        "- Clipboard: checked byte for byte after every Quillbox and direct run",
+        "- Clipboard: checked byte for byte after every Quillbox and direct run" +
+        (f"\n- before: `{BEFORE}`, an earlier build, beside this one on the ANSI files" if BEFORE else ""),
         "", tables(rows), ""])
     print(report)
     if out:
