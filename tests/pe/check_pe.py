@@ -31,6 +31,7 @@ PRODUCT_OBJECT = re.compile(r"(Quillbox\.dir/app/|libquillbox_win32\.a\(|libquil
 PRODUCT_SOURCE = re.compile(r"/(app|form|platform)/[^/]+(/[^/]+)?\.cpp$")
 OBJDUMP = {64: "x86_64-w64-mingw32-objdump", 32: "i686-w64-mingw32-objdump"}
 SEM_FAILCRITICALERRORS = 0x1
+SECURITY_SQOS_PRESENT, SECURITY_IDENTIFICATION, SECURITY_QOS_BITS = 0x100000, 0x10000, 0x1f0000
 LOAD_LIBRARY_SEARCH_SYSTEM32 = 0x800
 MACHINES = {pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"]: 64, pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"]: 32}
 RT_GROUP_ICON = 14
@@ -154,8 +155,7 @@ class ExeChecks(unittest.TestCase):
             self.skipTest("64-bit exceptions are table-based")
         self.assertTrue(self.pe.OPTIONAL_HEADER.DllCharacteristics &
                         pefile.DLL_CHARACTERISTICS["IMAGE_DLLCHARACTERISTICS_NO_SEH"], "not marked NO_SEH")
-        start, size = self.addresses[".text"]
-        registrations = [i for i in self.disassembly(start, start + size) if re.search(r"%fs:0x0(?![0-9a-fx])", i)]
+        registrations = [text for _, text in self.program_code() if re.search(r"%fs:0x0(?![0-9a-fx])", text)]
         self.assertEqual(registrations, [], "code that reads or writes the handler chain at fs:0")
 
     def test_32_bit_reads_system32_as_named(self):
@@ -167,9 +167,21 @@ class ExeChecks(unittest.TestCase):
             self.assertFalse(set(WOW64_REDIRECTION) & set(kernel32))
             return
         self.assertLessEqual(set(WOW64_REDIRECTION), set(kernel32))
-        start, size = self.addresses[".text"]
-        code = self.addressed_disassembly(start, start + size)
-        self.assertIn(self.calls_between(code, *WOW64_REDIRECTION), (["CreateFileW"], ["CreateFileW", "GetLastError"]))
+        self.assertIn(self.calls_between(self.program_code(), *WOW64_REDIRECTION),
+                      (["CreateFileW"], ["CreateFileW", "GetLastError"]))
+
+    def test_a_pipe_server_may_identify_the_user_not_act_as_the_user(self):
+        # Wine lets a pipe's server impersonate its client fully whatever the
+        # client asked for, so this is read from the open itself: its flags (the
+        # sixth argument) carry SECURITY_SQOS_PRESENT with the identification level.
+        code = [text for _, text in self.program_code()]
+        [open_at] = [i for i, text in enumerate(code) if self.callee(text) == "CreateFileW"]
+        since = max(i for i in range(open_at) if code[i].startswith("call")) + 1
+        slot = re.escape("0x28(%rsp)" if self.bits == 64 else "0x14(%esp)")
+        flags = [int(m.group(1), 16) for m in (re.match(rf"movl?\s+\$0x([0-9a-f]+),{slot}$", text)
+                                               for text in code[since:open_at]) if m]
+        self.assertEqual(len(flags), 1, "\n".join(code[since:open_at + 1]))
+        self.assertEqual(flags[0] & SECURITY_QOS_BITS, SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, hex(flags[0]))
 
     def test_large_address_aware(self):
         # The 32-bit build gets 4 GB of address space on 64-bit Windows (the 64-bit one always has it).
@@ -201,6 +213,13 @@ class ExeChecks(unittest.TestCase):
                                   self.path], capture_output=True, text=True, check=True).stdout
         return [(int(line.split(":")[0], 16), line.split("\t")[-1])
                 for line in listing.splitlines() if line.count("\t") >= 2]
+
+    def program_code(self):
+        """(address, instruction) of all of .text, disassembled once."""
+        if "code" not in self.__class__.__dict__:
+            start, size = self.addresses[".text"]
+            self.__class__.code = self.addressed_disassembly(start, start + size)
+        return self.code
 
     def callee(self, text):
         """What the instruction calls: an imported function's name, or the call
