@@ -5,6 +5,9 @@
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int nCmdShow)
 {
+    // Before anything can touch a drive: a drive without a medium is a failure
+    // the program reports itself, never a system box asking to insert a disk.
+    SetErrorMode(SEM_FAILCRITICALERRORS);
     // Before anything can load a DLL: never from the current or the program's folder.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 

@@ -44,6 +44,16 @@ target_include_directories(Quillbox PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/icon)
 target_link_libraries(Quillbox PRIVATE quillbox_win32)
 target_link_options(Quillbox PRIVATE -municode -mwindows $<$<NOT:$<CONFIG:Debug>>:-s>
                     LINKER:-Map=$<TARGET_FILE_DIR:Quillbox>/Quillbox.map,--cref)
+# Windows 10 is the oldest it runs on (it imports DPI functions of version 1607):
+# the header says so, and older Windows refuses to start it. Remote Desktop hosts
+# give it no compatibility layer, which it does not need.
+target_link_options(Quillbox PRIVATE LINKER:--major-os-version=10,--minor-os-version=0
+                    LINKER:--major-subsystem-version=10,--minor-subsystem-version=0 LINKER:--tsaware)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    # No code in the image registers an exception handler at fs:0 (GCC's i686
+    # exceptions use DWARF tables), so Windows may take none of it for one.
+    target_link_options(Quillbox PRIVATE LINKER:--no-seh)
+endif()
 set_property(SOURCE resources/Quillbox.rc APPEND PROPERTY OBJECT_DEPENDS
              ${CMAKE_CURRENT_SOURCE_DIR}/resources/Quillbox.manifest ${QB_ICON})
 

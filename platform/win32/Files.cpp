@@ -78,6 +78,31 @@ Text OpenablePath(const Text& sPath)
     return Win32Platform::ExtendedForm(sFull);
 }
 
+// Opens the file for reading. A 32-bit program on 64-bit Windows that opens
+// C:\Windows\System32\... is given SysWOW64's file of that name, or none; the
+// file the user named is the one to read, so the 32-bit build turns that
+// redirection off for the open alone: it holds for everything the thread does.
+HANDLE OpenAsNamed(const Text& sPath)
+{
+#ifndef _WIN64
+    PVOID pRedirection = nullptr;
+    const BOOL bTurnedOff = Wow64DisableWow64FsRedirection(&pRedirection);  // fails where there is no WOW64
+#endif
+    // SECURITY_IDENTIFICATION: a named pipe's server cannot act as this user.
+    const HANDLE h = CreateFileW(Wide(sPath), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | SECURITY_SQOS_PRESENT |
+                                     SECURITY_IDENTIFICATION,
+                                 nullptr);
+#ifndef _WIN64
+    if (bTurnedOff) {
+        const DWORD nError = GetLastError();
+        Wow64RevertWow64FsRedirection(pRedirection);
+        SetLastError(nError);
+    }
+#endif
+    return h;
+}
+
 }  // namespace
 
 Text Win32Platform::ExtendedForm(const Text& sFullPath)
@@ -107,6 +132,17 @@ ErrorInfo Win32Platform::Failure(DWORD nError)
     case ERROR_BAD_NET_NAME:
     case ERROR_BAD_PATHNAME:
     case ERROR_DIRECTORY:
+    case ERROR_NOT_READY:  // a card reader or DVD drive with no medium
+    // A share or a server that is gone, or a network that is not there.
+    case ERROR_REM_NOT_LIST:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_NETNAME_DELETED:
+    case ERROR_CONNECTION_UNAVAIL:
+    case ERROR_NO_NET_OR_BAD_PATH:
+    case ERROR_NO_NETWORK:
+    case ERROR_NETWORK_UNREACHABLE:
+    case ERROR_HOST_UNREACHABLE:
+    case ERROR_NOT_CONNECTED:
         nCode = ErrorInfo::PathNotFound;
         break;
     case ERROR_ACCESS_DENIED:     // also a folder named as the file
@@ -133,12 +169,7 @@ std::unique_ptr<Platform::File> Win32Platform::OpenForRead(const Text& sPath)
         throw Failure(ERROR_INVALID_NAME);
     if (sPath.empty())  // names nothing: a path failure, whatever the system would answer
         throw Failure(ERROR_PATH_NOT_FOUND);
-    const Text sOpen = OpenablePath(sPath);
-    // SECURITY_IDENTIFICATION: a named pipe's server cannot act as this user.
-    const HANDLE h = CreateFileW(Wide(sOpen), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | SECURITY_SQOS_PRESENT |
-                                     SECURITY_IDENTIFICATION,
-                                 nullptr);
+    const HANDLE h = OpenAsNamed(OpenablePath(sPath));
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD nError = GetLastError();
         if (nError == ERROR_INVALID_HANDLE)  // CON and its kin without a console

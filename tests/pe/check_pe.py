@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """Checks the built Quillbox.exe files: machine, subsystem, hardening, imports,
-version block, manifest. Usage: check_pe.py [--again DIR] EXE... (Debian's python3-pefile).
+the first calls, version block, manifest. Usage: check_pe.py [--again DIR] EXE... (Debian's python3-pefile).
 
 The exe is stripped; what it cannot show, the build leaves beside it: the
 linker's map with its cross references (Quillbox.map) and the compile commands
@@ -30,11 +30,30 @@ WRITING = re.compile(r"^(Reg(?!ister)|WriteFile|CreateDirectory|RemoveDirectory|
 PRODUCT_OBJECT = re.compile(r"(Quillbox\.dir/app/|libquillbox_win32\.a\(|libquillbox_form\.a\()")
 PRODUCT_SOURCE = re.compile(r"/(app|form|platform)/[^/]+(/[^/]+)?\.cpp$")
 OBJDUMP = {64: "x86_64-w64-mingw32-objdump", 32: "i686-w64-mingw32-objdump"}
+SEM_FAILCRITICALERRORS = 0x1
+SECURITY_SQOS_PRESENT, SECURITY_IDENTIFICATION, SECURITY_QOS_BITS = 0x100000, 0x10000, 0x1f0000
 LOAD_LIBRARY_SEARCH_SYSTEM32 = 0x800
 MACHINES = {pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"]: 64, pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"]: 32}
 RT_GROUP_ICON = 14
 RT_MANIFEST = 24
-VERSION = (1, 2, 0, 2485)
+# Windows 10 and 11, the only systems the manifest names.
+WINDOWS_10 = "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"
+# A 32-bit program on 64-bit Windows reads C:\Windows\System32 as named only with these.
+WOW64_REDIRECTION = ("Wow64DisableWow64FsRedirection", "Wow64RevertWow64FsRedirection")
+
+
+def program_version():
+    """(major, minor, 0, revision) and the version text, from common/Program.h,
+    the one place that defines the program's version."""
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "common", "Program.h")
+    with open(path, encoding="utf-8") as f:
+        text = f.read()
+    major, minor, revision = (int(re.search(rf"#define QB_VERSION_{part} (\d+)", text).group(1))
+                              for part in ("MAJOR", "MINOR", "REVISION"))
+    return (major, minor, 0, revision), f"{major}.{minor:02}.{revision:04}"
+
+
+VERSION, VERSION_TEXT = program_version()
 
 
 def read_map(path):
@@ -84,6 +103,18 @@ class ExeChecks(unittest.TestCase):
     def test_machine_and_gui_subsystem(self):
         self.assertIn(self.bits, (32, 64))
         self.assertEqual(self.pe.OPTIONAL_HEADER.Subsystem, pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_GUI"])
+        # Remote Desktop hosts give it no compatibility layer (a per-user Windows
+        # folder, mapped registry keys): it writes nowhere and needs none.
+        self.assertTrue(self.pe.OPTIONAL_HEADER.DllCharacteristics &
+                        pefile.DLL_CHARACTERISTICS["IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE"], "not tsaware")
+
+    def test_needs_windows_10(self):
+        # Older Windows refuses an image whose subsystem version is newer than
+        # itself; Windows 10 before 1607 lacks the DPI functions it imports.
+        header = self.pe.OPTIONAL_HEADER
+        self.assertEqual((header.MajorSubsystemVersion, header.MinorSubsystemVersion), (10, 0))
+        self.assertEqual((header.MajorOperatingSystemVersion, header.MinorOperatingSystemVersion), (10, 0))
+        self.assertLessEqual({"GetDpiForWindow", "AdjustWindowRectExForDpi"}, set(self.imports["user32.dll"]))
 
     def test_hardening(self):
         flags = self.pe.OPTIONAL_HEADER.DllCharacteristics
@@ -117,6 +148,41 @@ class ExeChecks(unittest.TestCase):
             self.assertIn("-fstack-protector-strong", flags, c["file"])
             self.assertIn([f for f in flags if f.startswith("-O")][-1], ("-O2", "-O3", "-Os"), c["file"])
 
+    def test_32_bit_seh_free(self):
+        # The 32-bit build unwinds C++ exceptions with DWARF tables, not with handlers
+        # registered at fs:0, so the image says that none of its code is one (NO_SEH).
+        if self.bits != 32:
+            self.skipTest("64-bit exceptions are table-based")
+        self.assertTrue(self.pe.OPTIONAL_HEADER.DllCharacteristics &
+                        pefile.DLL_CHARACTERISTICS["IMAGE_DLLCHARACTERISTICS_NO_SEH"], "not marked NO_SEH")
+        registrations = [text for _, text in self.program_code() if re.search(r"%fs:0x0(?![0-9a-fx])", text)]
+        self.assertEqual(registrations, [], "code that reads or writes the handler chain at fs:0")
+
+    def test_32_bit_reads_system32_as_named(self):
+        # Only the 32-bit build turns WOW64's file-system redirection off, and only
+        # around the open: nothing but CreateFileW (and keeping its error) runs
+        # while it is off.
+        kernel32 = self.imports["kernel32.dll"]
+        if self.bits == 64:
+            self.assertFalse(set(WOW64_REDIRECTION) & set(kernel32))
+            return
+        self.assertLessEqual(set(WOW64_REDIRECTION), set(kernel32))
+        self.assertIn(self.calls_between(self.program_code(), *WOW64_REDIRECTION),
+                      (["CreateFileW"], ["CreateFileW", "GetLastError"]))
+
+    def test_a_pipe_server_may_identify_the_user_not_act_as_the_user(self):
+        # Wine lets a pipe's server impersonate its client fully whatever the
+        # client asked for, so this is read from the open itself: its flags (the
+        # sixth argument) carry SECURITY_SQOS_PRESENT with the identification level.
+        code = [text for _, text in self.program_code()]
+        [open_at] = [i for i, text in enumerate(code) if self.callee(text) == "CreateFileW"]
+        since = max(i for i in range(open_at) if code[i].startswith("call")) + 1
+        slot = re.escape("0x28(%rsp)" if self.bits == 64 else "0x14(%esp)")
+        flags = [int(m.group(1), 16) for m in (re.match(rf"movl?\s+\$0x([0-9a-f]+),{slot}$", text)
+                                               for text in code[since:open_at]) if m]
+        self.assertEqual(len(flags), 1, "\n".join(code[since:open_at + 1]))
+        self.assertEqual(flags[0] & SECURITY_QOS_BITS, SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, hex(flags[0]))
+
     def test_large_address_aware(self):
         # The 32-bit build gets 4 GB of address space on 64-bit Windows (the 64-bit one always has it).
         self.assertTrue(self.pe.FILE_HEADER.Characteristics & 0x0020, "not large-address-aware")
@@ -137,22 +203,86 @@ class ExeChecks(unittest.TestCase):
             for name in names:
                 self.assertNotRegex(name, WRITING, dll)
 
-    def test_dll_search_is_limited_first_thing(self):
-        # wWinMain's first call is SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32).
-        start = next(a for name, a in self.addresses.items() if re.fullmatch(r"_?wWinMain(@16)?", name))
-        listing = subprocess.run([OBJDUMP[self.bits], "-d", f"--start-address={start:#x}",
-                                  f"--stop-address={start + 0x80:#x}", self.path],
-                                 capture_output=True, text=True, check=True).stdout
-        instructions = [line.split("\t")[-1] for line in listing.splitlines() if line.count("\t") >= 2]
-        calls = [i for i, text in enumerate(instructions) if text.startswith("call")]
-        self.assertTrue(calls, listing)
-        call = instructions[calls[0]]
+    def disassembly(self, start, stop):
+        """The instructions from start to stop, as objdump writes them."""
+        return [text for _, text in self.addressed_disassembly(start, stop)]
+
+    def addressed_disassembly(self, start, stop):
+        """(address, instruction) from start to stop."""
+        listing = subprocess.run([OBJDUMP[self.bits], "-d", f"--start-address={start:#x}", f"--stop-address={stop:#x}",
+                                  self.path], capture_output=True, text=True, check=True).stdout
+        return [(int(line.split(":")[0], 16), line.split("\t")[-1])
+                for line in listing.splitlines() if line.count("\t") >= 2]
+
+    def program_code(self):
+        """(address, instruction) of all of .text, disassembled once."""
+        if "code" not in self.__class__.__dict__:
+            start, size = self.addresses[".text"]
+            self.__class__.code = self.addressed_disassembly(start, start + size)
+        return self.code
+
+    def callee(self, text):
+        """What the instruction calls: an imported function's name, or the call
+        itself for any other call; None for an instruction that is no call."""
+        if not text.startswith("call"):
+            return None
         # x86_64: call *disp(%rip)  # target; i686: call *target
-        m = re.search(r"#\s*(?:0x)?([0-9a-f]+)", call) if "(%rip)" in call else re.search(r"\*0x([0-9a-f]+)$", call)
-        self.assertTrue(m, call)
-        self.assertEqual(int(m.group(1), 16), self.imports["kernel32.dll"]["SetDefaultDllDirectories"], call)
-        self.assertTrue(any(f"${LOAD_LIBRARY_SEARCH_SYSTEM32:#x}," in i for i in instructions[:calls[0]]),
-                        "\n".join(instructions[:calls[0] + 1]))
+        m = re.search(r"#\s*(?:0x)?([0-9a-f]+)", text) if "(%rip)" in text else re.search(r"\*0x([0-9a-f]+)$", text)
+        names = {address: name for functions in self.imports.values() for name, address in functions.items()}
+        return names.get(int(m.group(1), 16), text) if m else text
+
+    def imported_calls(self, instructions):
+        """(index, callee) of each call."""
+        return [(i, self.callee(text)) for i, text in enumerate(instructions) if text.startswith("call")]
+
+    def calls_between(self, code, first, last):
+        """What is called on any path from the one call of `first` to the one call
+        of `last`, following the jumps in the code, whatever their layout."""
+        following = {}
+        for (address, text), (after, _) in zip(code, code[1:] + [(None, "")]):
+            jump = re.match(r"(j\w+)\s+0x([0-9a-f]+)$", text)
+            if text.startswith("ret") or (text.startswith("jmp") and not jump):
+                following[address] = []
+            elif jump:
+                following[address] = [int(jump.group(2), 16)] + ([after] if jump.group(1) != "jmp" else [])
+            else:
+                following[address] = [after]
+        preceding = {}
+        for address, nexts in following.items():
+            for n in nexts:
+                preceding.setdefault(n, []).append(address)
+        calls = {address: self.callee(text) for address, text in code}
+        [start] = [a for a, name in calls.items() if name == first]
+        [end] = [a for a, name in calls.items() if name == last]
+
+        def reach(origin, edges, stop):
+            seen, todo = set(), list(edges.get(origin, []))
+            while todo:
+                a = todo.pop()
+                if a in edges and a not in seen and a != stop:
+                    seen.add(a)
+                    todo += edges[a]
+            return seen
+
+        between = reach(start, following, end) & reach(end, preceding, start)
+        self.assertTrue(between, f"{last} never follows {first}")
+        return sorted({calls[a] for a in between if calls[a]})
+
+    def test_first_calls_fail_critical_errors_then_limit_the_dll_search(self):
+        # wWinMain's first calls: SetErrorMode(SEM_FAILCRITICALERRORS), so that no
+        # system box asks for a disk; then SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32).
+        start = next(a for name, a in self.addresses.items() if re.fullmatch(r"_?wWinMain(@16)?", name))
+        instructions = self.disassembly(start, start + 0x80)
+        calls = self.imported_calls(instructions)
+        self.assertGreaterEqual(len(calls), 2, "\n".join(instructions))
+        first_argument = "%ecx" if self.bits == 64 else "(%esp)"
+        previous = 0
+        for (at, name), (expected, argument) in zip(calls, [("SetErrorMode", SEM_FAILCRITICALERRORS),
+                                                            ("SetDefaultDllDirectories", LOAD_LIBRARY_SEARCH_SYSTEM32)]):
+            self.assertEqual(name, expected, "\n".join(instructions[:at + 1]))
+            self.assertIn(f"${argument:#x},{first_argument}", "\n".join(instructions[previous:at]),
+                          "\n".join(instructions[:at + 1]))
+            previous = at + 1
 
     def resources(self, type_id):
         for rtype in self.pe.DIRECTORY_ENTRY_RESOURCE.entries:
@@ -183,10 +313,12 @@ class ExeChecks(unittest.TestCase):
                 translations += [var.entry for var in info.Var]
         self.assertEqual(list(tables), ["041104B0"])
         strings = tables["041104B0"]
-        self.assertEqual(strings["FileVersion"], "1.02.2485")
-        self.assertEqual(strings["ProductVersion"], "1.02.2485")
+        self.assertEqual(strings["FileVersion"], VERSION_TEXT)
+        self.assertEqual(strings["ProductVersion"], VERSION_TEXT)
         self.assertEqual(strings["ProductName"], "Quillbox")
         self.assertEqual(strings["InternalName"], "Quillbox")
+        # What Task Manager and "Open with" show as the program's name.
+        self.assertEqual(strings["FileDescription"], "Quillbox")
         self.assertEqual(translations, [{b"Translation": "0x0411 0x04b0"}])
 
     def test_icon_32_and_16_in_16_colours(self):
@@ -207,6 +339,10 @@ class ExeChecks(unittest.TestCase):
         self.assertRegex(data, r"<longPathAware[^>]*>true</longPathAware>")
         self.assertRegex(data, r"<dpiAwareness[^>]*>PerMonitorV2")
         self.assertIn("Microsoft.Windows.Common-Controls", data)
+        own = re.search(r'<assemblyIdentity\s+type="win32"\s+name="Quillbox"\s+version="([0-9.]+)"', data)
+        self.assertTrue(own, data)
+        self.assertEqual(own.group(1), ".".join(map(str, VERSION)))
+        self.assertEqual(re.findall(r'<supportedOS\s+Id="([^"]+)"', data), [WINDOWS_10])
 
 
 def main():

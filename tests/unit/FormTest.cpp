@@ -184,6 +184,14 @@ TEST_F(StartTest, TooLargeFileIsReportedBeforeAnythingIsRead)
     EXPECT_FALSE(Logged("Read"));
     EXPECT_EQ(form.CurrentFailure().Code, ErrorInfo::Overflow);
     EXPECT_NE(platform.messages.at(0).sText.find(u"2 GB"), Text::npos);
+
+    // One byte less still fits the signed 32-bit length, and is read. (The fake
+    // holds one byte, so that read comes up short: what counts is that it was tried.)
+    platform.reportedLength = INT32_MAX;
+    platform.log.clear();
+    EXPECT_EQ(Start(u"q.exe big"), 1u);
+    EXPECT_TRUE(Logged("Read"));
+    EXPECT_EQ(form.CurrentFailure().Code, ErrorInfo::InputPastEnd);
 }
 
 // The program's own descriptions are Japanese for a user whose language is

@@ -285,15 +285,29 @@ TEST_F(PlatformTest, Utf8IsChosenExactlyWhenTheSystemFindsItValid)
     EXPECT_GT(nValid, 1000);
 }
 
-TEST_F(PlatformTest, ErrorsOutsideThePathFailuresKeepTheSystemsWordsAndAnUnusedCode)
+// A drive with no medium and a share that went away are wrong paths to the user;
+// other errors keep a code of their own, and every one the system's words.
+TEST_F(PlatformTest, SystemErrorsGetThePathCodesOrAnUnusedOneAndTheSystemsWords)
 {
-    const ErrorInfo notReady = Win32Platform::Failure(ERROR_NOT_READY);
-    EXPECT_EQ(notReady.Code, static_cast<int32_t>(0x80070015));
-    EXPECT_FALSE(notReady.Message.empty());
-    EXPECT_NE(notReady.Message.back(), u'\n');
-    EXPECT_EQ(Win32Platform::Failure(ERROR_BAD_NETPATH).Code, 76);
-    EXPECT_EQ(Win32Platform::Failure(ERROR_SHARING_VIOLATION).Code, 75);
-    EXPECT_EQ(Win32Platform::Failure(ERROR_NOT_ENOUGH_MEMORY).Code, 7);
+    const struct {
+        DWORD nError;
+        int32_t nCode;
+    } rows[] = {
+        {ERROR_NOT_READY, 76},        // a card reader or DVD drive with no medium
+        {ERROR_NETNAME_DELETED, 76},  // a share that went away
+        {ERROR_DEV_NOT_EXIST, 76},
+        {ERROR_BAD_NETPATH, 76},
+        {ERROR_NOT_CONNECTED, 76},    // a mapped drive whose connection is gone
+        {ERROR_SHARING_VIOLATION, 75},
+        {ERROR_NOT_ENOUGH_MEMORY, 7},
+        {ERROR_CRC, static_cast<int32_t>(0x80070017)},  // a read that failed: the report
+    };
+    for (const auto& row : rows) {
+        const ErrorInfo failure = Win32Platform::Failure(row.nError);
+        EXPECT_EQ(failure.Code, row.nCode) << row.nError;
+        ASSERT_FALSE(failure.Message.empty()) << row.nError;
+        EXPECT_NE(failure.Message.back(), u'\n') << row.nError;
+    }
     // An error the system has no words for (a program's own, bit 29) is described by its number.
     EXPECT_EQ(Win32Platform::Failure(0x2000FFFF).Message, u"Windows error 536936447.");
 }
@@ -434,6 +448,12 @@ TEST_F(FieldTest, CopiesTextPastTheOldLimitWholeWithItsLineBreaks)
     for (int i = 0; big.size() < 100000; ++i)
         big += u"line " + T(std::to_wstring(i)) + u" 日本語\r\n";
     EXPECT_EQ(CopyThroughField(big), big);
+    // Text the program sets is never cut to the field's limit; a paste is (and
+    // ends at a line break): at the default limit it would keep about 30,000 characters.
+    CopyThroughField(Text(100000, u'x'));
+    platform.SetFieldText(u"");
+    SendMessageW(platform.FieldWindow(), WM_PASTE, 0, 0);
+    EXPECT_EQ(platform.FieldLength(), 100000);
     EXPECT_EQ(CopyThroughField(Text(u"before\0after", 12)), u"before");
 }
 
