@@ -72,7 +72,8 @@ protected:
     {
         app = std::make_unique<AppRun>(L"");
         const auto shown = app->WaitUntilShown(L"frmMain");
-        ASSERT_TRUE(shown) << "the dialog was never shown";
+        ASSERT_TRUE(shown) << "the dialog was never shown; the app "
+                           << (app->Running() ? "still runs" : "ended with " + std::to_string(*app->WaitForExit(0ms)));
         form = shown->hwnd;
         // Children in the order the dialog manager steps through them: the tab order.
         std::vector<HWND> controls;
