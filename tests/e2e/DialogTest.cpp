@@ -81,7 +81,8 @@ protected:
     void TakeShownDialog()
     {
         const auto shown = app->WaitUntilShown(L"frmMain");
-        ASSERT_TRUE(shown) << "the dialog was never shown";
+        ASSERT_TRUE(shown) << "the dialog was never shown; the app "
+                           << (app->Running() ? "still runs" : "ended with " + std::to_string(*app->WaitForExit(0ms)));
         form = shown->hwnd;
         // Children in the order the dialog manager steps through them: the tab
         // order, the label first, right before the field it names.

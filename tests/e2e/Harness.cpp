@@ -184,9 +184,11 @@ std::vector<AppWindow> AppRun::Windows(WindowEvent::Kind kind) const
     const LONG n = std::min<LONG>(reserved, ARRAYSIZE(log_->event));
     for (LONG i = 0; i < n; ++i) {
         const WindowEvent& e = log_->event[i];
+        if (e.kind != kind)
+            continue;
+        MemoryBarrier();  // the hook writes the kind last: the rest is whole once it is set
         const HWND hwnd = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(e.hwnd));
-        const bool seen = std::any_of(windows.begin(), windows.end(), [&](const auto& w) { return w.hwnd == hwnd; });
-        if (e.kind == kind && !seen)
+        if (std::none_of(windows.begin(), windows.end(), [&](const auto& w) { return w.hwnd == hwnd; }))
             windows.push_back({hwnd, e.className, e.text});
     }
     return windows;
@@ -291,11 +293,13 @@ std::vector<std::wstring> AppRun::ShowOrder() const
     const LONG n = std::min<LONG>(reserved, ARRAYSIZE(log_->event));
     for (LONG i = 0; i < n; ++i) {
         const WindowEvent& e = log_->event[i];
+        if (e.kind != WindowEvent::Shown)
+            continue;
+        MemoryBarrier();  // as in Windows()
         const HWND hwnd = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(e.hwnd));
-        if (e.kind == WindowEvent::Shown && hwnd != last)
+        if (hwnd != last)
             order.push_back(e.className);
-        if (e.kind == WindowEvent::Shown)
-            last = hwnd;
+        last = hwnd;
     }
     return order;
 }

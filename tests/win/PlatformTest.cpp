@@ -448,8 +448,8 @@ TEST_F(FieldTest, CopiesTextPastTheOldLimitWholeWithItsLineBreaks)
     for (int i = 0; big.size() < 100000; ++i)
         big += u"line " + T(std::to_wstring(i)) + u" 日本語\r\n";
     EXPECT_EQ(CopyThroughField(big), big);
-    // Text the program sets is never cut to the field's limit; a paste is (and
-    // ends at a line break): at the default limit it would keep about 30,000 characters.
+    // Text the program sets is never cut to the field's limit, a paste is (and it
+    // ends at a line break): at the default limit (32,767 on Windows) it keeps only the start.
     CopyThroughField(Text(100000, u'x'));
     platform.SetFieldText(u"");
     SendMessageW(platform.FieldWindow(), WM_PASTE, 0, 0);

@@ -2,6 +2,17 @@
 # Wine here is Debian's 64-bit Wine, called directly: the `wine` wrapper would
 # pick a 32-bit loader these machines cannot execute.
 QB_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+
+# Debian's Wine has no preloader: its loader, linked at 0x7d000000, takes the
+# places every Wine process needs (the shared user data at 0x7ffe0000 among
+# them) only once it runs, while Linux has put the loader's heap anywhere in the
+# gigabyte above it. About one Wine process in a thousand finds its place taken
+# and dies as it starts ("failed to map the shared user data", or an ld.so
+# _dl_fini assertion). So the script, and all it starts, runs again with the
+# address space laid out without randomisation, where the system allows that.
+if [ -z "${QB_FIXED_LAYOUT:-}" ] && setarch "$(uname -m)" --addr-no-randomize true 2>/dev/null; then
+    QB_FIXED_LAYOUT=1 exec setarch "$(uname -m)" --addr-no-randomize "$0" "$@"
+fi
 export WINE=/usr/lib/wine/wine64
 export WINESERVER=/usr/lib/wine/wineserver
 export WINEDEBUG=${WINEDEBUG:--all}
