@@ -67,7 +67,7 @@ std::vector<HWND> Children(HWND parent)
     std::vector<HWND> children;
     EnumChildWindows(
         parent,
-        [](HWND hwnd, LPARAM list) {
+        [](HWND hwnd, LPARAM list) CALLBACK -> BOOL {
             reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
             return TRUE;
         },
@@ -214,7 +214,7 @@ HWND AppRun::FindMessageBox() const
         HWND box;
     } search{processId_, nullptr};
     EnumWindows(
-        [](HWND hwnd, LPARAM param) {
+        [](HWND hwnd, LPARAM param) CALLBACK -> BOOL {
             auto& s = *reinterpret_cast<Search*>(param);
             DWORD owner = 0;
             GetWindowThreadProcessId(hwnd, &owner);

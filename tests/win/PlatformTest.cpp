@@ -3,6 +3,7 @@
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/Wide.h"
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -425,18 +426,40 @@ const Copying copyings[] = {
 INSTANTIATE_TEST_SUITE_P(, FieldCopy, ::testing::ValuesIn(copyings),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Run in a 2 GB address space, as the 32-bit build has (the test platform_tests_2gb
-// limits this process with prlimit and sets QB_TWO_GB). An edit control that cannot
-// grow keeps its old text, and WM_SETTEXT still says it succeeded.
-TEST_F(FieldTest, InTwoGigabytesATextThatFitsOnlyOnceIsOutOfMemoryNotAShorterField)
+// The largest block of address space this process can still take, in bytes; a
+// reservation, which commits nothing.
+size_t LargestFreeBlock()
 {
-    if (!std::getenv("QB_TWO_GB"))
-        GTEST_SKIP() << "needs a 2 GB address space and QB_TWO_GB";
+    constexpr size_t nUnit = 64 << 10;  // the allocation granularity
+    size_t nLow = 0, nHigh = (sizeof(void*) == 4 ? SIZE_MAX : size_t{1} << 40) / nUnit;
+    while (nLow < nHigh) {
+        const size_t nMid = nHigh - (nHigh - nLow) / 2;
+        if (void* p = VirtualAlloc(nullptr, nMid * nUnit, MEM_RESERVE, PAGE_NOACCESS)) {
+            VirtualFree(p, 0, MEM_RELEASE);
+            nLow = nMid;
+        } else {
+            nHigh = nMid - 1;
+        }
+    }
+    return nLow * nUnit;
+}
+
+// Run where the address space is bounded and QB_BOUNDED is set (the test
+// platform_tests_bounded): the 64-bit build's under prlimit, the 32-bit build's
+// its own 4 GB (it is large-address-aware). A text as large as the largest free
+// block fits once, and the field cannot take a copy of it. An edit control that
+// cannot grow keeps its old text, and WM_SETTEXT still says it succeeded.
+TEST_F(FieldTest, ATextThatFitsInTheAddressSpaceOnlyOnceIsOutOfMemoryNotAShorterField)
+{
+    if (!std::getenv("QB_BOUNDED"))
+        GTEST_SKIP() << "needs a bounded address space and QB_BOUNDED";
     platform.SetFieldText(u"C:\\typed\\path.txt");
-    const Text big(size_t{500} << 20, u'x');  // 1 GB: room for it, not for the field's copy too
+    // 2 MB spare for the heap's own use; at most 1 GB on 32 bits, the longest string there.
+    const Text big(std::min(LargestFreeBlock() / sizeof(char16_t) - (1 << 20), Text().max_size()), u'x');
+    ASSERT_LT(LargestFreeBlock(), big.size() * sizeof(char16_t)) << "the text would fit twice";
     try {
         platform.SetFieldText(big);
-        ADD_FAILURE() << "the field took 1 GB in a 2 GB address space";
+        ADD_FAILURE() << "the field took " << big.size() << " characters, as large as the largest free block";
     } catch (const ErrorInfo& failure) {
         EXPECT_EQ(failure.Code, ErrorInfo::OutOfMemory);
     }

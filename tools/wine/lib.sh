@@ -1,6 +1,7 @@
 # Shared by the run script, the Wine test session and the benchmarks; sourced, not run.
 # Wine here is Debian's 64-bit Wine, called directly: the `wine` wrapper would
-# pick a 32-bit loader these machines cannot execute.
+# pick a 32-bit loader these machines cannot execute (32-bit Wine runs emulated:
+# tools/wine/wine-i386).
 QB_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 # Debian's Wine has no preloader: its loader, linked at 0x7d000000, takes the
@@ -16,6 +17,8 @@ fi
 export WINE=/usr/lib/wine/wine64
 export WINESERVER=/usr/lib/wine/wineserver
 export WINEDEBUG=${WINEDEBUG:--all}
+# The build whose helpers (qbwine) run beside Quillbox: the one for this Wine.
+QB_HELPERS=$QB_ROOT/build/x86_64
 QB_CLEANUP=()
 
 qb_cleanup() {
@@ -42,6 +45,8 @@ qb_need_packages() {
 QB_BUILD_PACKAGES=(cmake ninja-build g++ python3 libgtest-dev googletest mingw-w64 g++-mingw-w64-x86-64-posix
                    g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686)
 QB_WINE_PACKAGES=(wine wine64 fonts-wine xvfb xclip xdotool x11-utils imagemagick fonts-ipafont-gothic libx11-dev)
+# tools/wine/wine-i386 makes its i386 root with it.
+QB_I386_PACKAGES=(debootstrap)
 # tools/release: the commit's date, and Authenticode signing.
 QB_RELEASE_PACKAGES=(git osslsigncode)
 
@@ -95,9 +100,9 @@ qb_prefix() {
 # open, and a test runner that waits for the pipe to close would never end.
 qb_keep_desktop() {
     "$WINESERVER" -p
-    "$WINE" "$QB_ROOT/build/x86_64/tools/wine/qbwine.exe" keep </dev/null >/dev/null 2>&1 9>&- &
+    "$WINE" "$QB_HELPERS/tools/wine/qbwine.exe" keep </dev/null >/dev/null 2>&1 9>&- &
     QB_CLEANUP+=("kill $! 2>/dev/null; $WINESERVER -k 2>/dev/null")
-    "$WINE" "$QB_ROOT/build/x86_64/tools/wine/qbwine.exe" seq </dev/null >/dev/null 2>&1 9>&-
+    "$WINE" "$QB_HELPERS/tools/wine/qbwine.exe" seq </dev/null >/dev/null 2>&1 9>&-
 }
 
 # A Unix path as Wine's programs see it (Z: is the Unix root).
