@@ -40,14 +40,18 @@ protected:
         RemoveDirectoryW(dir.c_str());
     }
 
-    std::wstring Make(const std::wstring& name, const std::string& bytes)
+    static void Write(const std::wstring& sPath, const std::string& bytes)
     {
-        const std::wstring p = dir + name;
-        HANDLE h = CreateFileW(p.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        HANDLE h = CreateFileW(sPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         DWORD n = 0;
         WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
         CloseHandle(h);
-        return p;
+    }
+
+    std::wstring Make(const std::wstring& name, const std::string& bytes)
+    {
+        Write(dir + name, bytes);
+        return dir + name;
     }
 
     // The failure code that opening sPath raises; 0 if it opens.
@@ -184,6 +188,38 @@ TEST_F(PlatformTest, FileLengthBeyondTwoGigabytesIsTakenWhole)
     SetEndOfFile(h);
     CloseHandle(h);
     EXPECT_EQ(platform.OpenForRead(T(p))->Length(), size.QuadPart);
+}
+
+// Under WOW64 (the 32-bit build on 64-bit Windows; the test platform_tests_wow64)
+// a 32-bit program's System32 is SysWOW64 unless it turns that redirection off:
+// the file read is the one named, in System32 itself or through Sysnative.
+TEST_F(PlatformTest, UnderWow64System32IsReadAsNamed)
+{
+    BOOL bWow64 = FALSE;
+    if (!IsWow64Process(GetCurrentProcess(), &bWow64) || !bWow64)
+        GTEST_SKIP() << "needs WOW64 (platform_tests_wow64)";
+    wchar_t windows[MAX_PATH];
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    const std::wstring name = L"\\qb-wow64-" + std::to_wstring(GetCurrentProcessId()) + L".txt";
+    const std::wstring system32 = windows + (L"\\System32" + name);
+    const std::wstring syswow64 = windows + (L"\\SysWOW64" + name);
+    PVOID pRedirection = nullptr;
+    ASSERT_TRUE(Wow64DisableWow64FsRedirection(&pRedirection));
+    Write(system32, "read as named");
+    Wow64RevertWow64FsRedirection(pRedirection);
+    Write(syswow64, "redirected");
+
+    EXPECT_EQ(ReadAll(system32), u"read as named");
+    EXPECT_EQ(ReadAll(windows + (L"\\Sysnative" + name)), u"read as named");
+    EXPECT_EQ(ReadAll(syswow64), u"redirected");
+    WIN32_FILE_ATTRIBUTE_DATA seen{};
+    GetFileAttributesExW(system32.c_str(), GetFileExInfoStandard, &seen);
+    EXPECT_EQ(seen.nFileSizeLow, 10u) << "the redirection is not back on after the open";
+
+    DeleteFileW(syswow64.c_str());
+    Wow64DisableWow64FsRedirection(&pRedirection);
+    DeleteFileW(system32.c_str());
+    Wow64RevertWow64FsRedirection(pRedirection);
 }
 
 // Run with LC_ALL=ja_JP.UTF-8 and QB_EXPECT_ACP=932: Wine's ANSI code page is then Shift-JIS.
