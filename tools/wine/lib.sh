@@ -27,6 +27,12 @@ qb_cleanup() {
 }
 trap qb_cleanup EXIT
 
+# From here on Wine is 32-bit Wine under emulation, with the 32-bit build's helpers.
+qb_use_i686() {
+    export WINE=$QB_ROOT/tools/wine/wine-i386 WINESERVER=$QB_ROOT/tools/wine/wineserver-i386
+    QB_HELPERS=$QB_ROOT/build/i686
+}
+
 # Installs the Debian packages that are missing (as root), quietly and only when needed.
 qb_need_packages() {
     local missing=()
