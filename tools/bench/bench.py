@@ -19,7 +19,7 @@ import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
-BUILD = ROOT / "build" / "x86_64"
+BUILD = ROOT / "build" / os.environ.get("QB_BENCH_BUILD", "x86_64")  # tools/benchmark --i686: i686
 WINE = os.environ.get("WINE", "/usr/lib/wine/wine64")
 QBWINE = BUILD / "tools" / "wine" / "qbwine.exe"
 KIB = 1024
@@ -252,7 +252,7 @@ def main():
     for n in names:
         if n not in SIZES:
             parser.error(f"unknown size {n}; choose from {', '.join(SIZES)}")
-    full = args.rounds >= 5 and set(names) == set(SIZES)
+    full = args.rounds >= 5 and set(names) == set(SIZES) and BUILD.name == "x86_64"
     out = Path(args.out) if args.out else (ROOT / "docs" / "benchmarks.md" if full else None)
 
     data = ROOT / "build" / "bench"
@@ -267,7 +267,7 @@ def main():
         rows.append(summary(name, text, measure(name, path, text, rounds, log)))
     minutes = (time.monotonic() - started) / 60
 
-    command = "tools/benchmark" + "".join(f" {a}" for a in sys.argv[1:])
+    command = "tools/benchmark" + (" --i686" if BUILD.name == "i686" else "") + "".join(f" {a}" for a in sys.argv[1:])
     report = "\n".join([
         f"- Command: `{command}` ({args.rounds} rounds, {args.rounds * 3} up to 100 KB; programs alternating; "
         f"{minutes:.1f} minutes)",
