@@ -18,10 +18,10 @@ add_link_options(-static -fstack-protector-strong -Wl,--gc-sections -Wl,--no-ins
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     add_link_options(-Wl,--high-entropy-va)
 else()
-    # 4 GB of address space instead of 2 on 64-bit Windows. Copying through the
-    # field takes about 30 bytes per character at its peak, so the address space
-    # decides the largest file the 32-bit build can copy; nothing here keeps
-    # pointers in signed integers.
+    # 4 GB of address space instead of 2 on 64-bit Windows: room for the text in
+    # the program and in the field at once up to the longest string of 32-bit
+    # code, 536,870,911 characters (measured: docs/benchmarks.md). Nothing here
+    # keeps pointers in signed integers.
     add_link_options(-Wl,--large-address-aware)
 endif()
 
