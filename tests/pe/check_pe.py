@@ -170,6 +170,41 @@ class ExeChecks(unittest.TestCase):
         self.assertIn(self.calls_between(self.program_code(), *WOW64_REDIRECTION),
                       (["CreateFileW"], ["CreateFileW", "GetLastError"]))
 
+    def test_32_bit_reverts_the_redirection_exactly_when_it_was_turned_off(self):
+        # Where there is no WOW64 the call to turn redirection off fails, and its
+        # revert must not run; where it succeeded it must. Its result (eax) is
+        # kept somewhere, tested after the open, and the branch taken when it is
+        # nonzero is the one that reaches the revert.
+        if self.bits == 64:
+            self.skipTest("the 64-bit build never turns the redirection off")
+        code = self.program_code()
+        at = {address: i for i, (address, _) in enumerate(code)}
+        [turn_off] = [i for i, (_, text) in enumerate(code) if self.callee(text) == WOW64_REDIRECTION[0]]
+        [open_at] = [i for i, (_, text) in enumerate(code) if self.callee(text) == "CreateFileW"]
+        kept = next(m.group(1) for _, text in code[turn_off + 1:open_at]
+                    if (m := re.match(r"mov\s+%eax,(\S+)$", text)))
+        test = next(i for i in range(open_at, open_at + 8)
+                    if re.match(rf"test\s+{re.escape(kept)},{re.escape(kept)}$", code[i][1]))
+        jump = re.match(r"(jne|je)\s+0x([0-9a-f]+)$", code[test + 1][1])
+        self.assertTrue(jump, "\n".join(text for _, text in code[turn_off:test + 2]))
+        taken, not_taken = int(jump.group(2), 16), code[test + 2][0]
+        nonzero, zero = (taken, not_taken) if jump.group(1) == "jne" else (not_taken, taken)
+        following = self.flow(code)
+
+        def reverts(start):
+            seen, todo = set(), [start]
+            while todo:
+                a = todo.pop()
+                if a in seen or a not in at:
+                    continue
+                seen.add(a)
+                if self.callee(code[at[a]][1]) == WOW64_REDIRECTION[1]:
+                    return True
+                todo += following[a]
+            return False
+
+        self.assertEqual((reverts(nonzero), reverts(zero)), (True, False))
+
     def test_a_pipe_server_may_identify_the_user_not_act_as_the_user(self):
         # Wine lets a pipe's server impersonate its client fully whatever the
         # client asked for, so this is read from the open itself: its flags (the
@@ -235,9 +270,10 @@ class ExeChecks(unittest.TestCase):
         """(index, callee) of each call."""
         return [(i, self.callee(text)) for i, text in enumerate(instructions) if text.startswith("call")]
 
-    def calls_between(self, code, first, last):
-        """What is called on any path from the one call of `first` to the one call
-        of `last`, following the jumps in the code, whatever their layout."""
+    @staticmethod
+    def flow(code):
+        """{address: the addresses that may run next}, following the jumps; a
+        conditional jump's target comes first, then the instruction after it."""
         following = {}
         for (address, text), (after, _) in zip(code, code[1:] + [(None, "")]):
             jump = re.match(r"(j\w+)\s+0x([0-9a-f]+)$", text)
@@ -247,6 +283,12 @@ class ExeChecks(unittest.TestCase):
                 following[address] = [int(jump.group(2), 16)] + ([after] if jump.group(1) != "jmp" else [])
             else:
                 following[address] = [after]
+        return following
+
+    def calls_between(self, code, first, last):
+        """What is called on any path from the one call of `first` to the one call
+        of `last`, following the jumps in the code, whatever their layout."""
+        following = self.flow(code)
         preceding = {}
         for address, nexts in following.items():
             for n in nexts:
