@@ -1,11 +1,13 @@
 #!/usr/bin/python3
 """Checks the built Quillbox.exe files: machine, subsystem, hardening, imports,
-the first calls, version block, manifest. Usage: check_pe.py [--again DIR] EXE... (Debian's python3-pefile).
+the first calls, version block, manifest, and the error report's contact against
+the build's settings. Usage: check_pe.py [--again DIR] EXE... (Debian's python3-pefile).
 
 The exe is stripped; what it cannot show, the build leaves beside it: the
 linker's map with its cross references (Quillbox.map) and the compile commands
-(compile_commands.json). With --again, DIR/<folder of EXE>/Quillbox.exe is the
-same sources built a second time elsewhere, and must be the same bytes."""
+(compile_commands.json), and its settings are in its CMakeCache.txt. With
+--again, DIR/<folder of EXE>/Quillbox.exe is the same sources built a second
+time elsewhere, and must be the same bytes."""
 import argparse
 import json
 import os
@@ -54,6 +56,19 @@ def program_version():
 
 
 VERSION, VERSION_TEXT = program_version()
+# What the build's settings hold when a packager has set none (CMakeLists.txt).
+PLACEHOLDER_MAIL = "support@example.org"
+
+
+def cache_settings(build):
+    """{name: value} of the build's CMake cache."""
+    settings = {}
+    with open(os.path.join(build, "CMakeCache.txt"), encoding="utf-8") as f:
+        for line in f:
+            m = re.match(r"^([A-Za-z_][A-Za-z0-9_]*):[A-Z]+=(.*)$", line.rstrip("\n"))
+            if m:
+                settings[m.group(1)] = m.group(2)
+    return settings
 
 
 def read_map(path):
@@ -362,6 +377,17 @@ class ExeChecks(unittest.TestCase):
         # What Task Manager and "Open with" show as the program's name.
         self.assertEqual(strings["FileDescription"], "Quillbox")
         self.assertEqual(translations, [{b"Translation": "0x0411 0x04b0"}])
+
+    def test_report_names_the_contact_of_the_settings(self):
+        # The report puts the two strings together at run time: each stands in the
+        # image as a UTF-16 string of its own, and no other contact does.
+        settings = cache_settings(self.build)
+        with open(self.path, "rb") as f:
+            image = f.read()
+        for key in ("QB_CONTACT_NAME", "QB_CONTACT_MAIL"):
+            self.assertTrue((settings[key] + "\0").encode("utf-16-le") in image, f"{key} {settings[key]!r} not in it")
+        if settings["QB_CONTACT_MAIL"] != PLACEHOLDER_MAIL:
+            self.assertFalse(PLACEHOLDER_MAIL.encode("utf-16-le") in image, "the placeholder is still in it")
 
     def test_icon_32_and_16_in_16_colours(self):
         [group] = list(self.resources(RT_GROUP_ICON))
