@@ -5,7 +5,7 @@
 // and chooses; the system's descriptions come from the system, already in it.
 struct Description {
     enum Id { TooLarge, NoMemory, TooLong, Shrank, Device, DeviceOrPipe, FieldFull, ClipboardHeld, CopyNotMade,
-              SystemError, Count };
+              ClipboardEmptied, SystemError, Count };
 
     // In the order of Id: Japanese, English.
     static constexpr const char16_t* Texts[Count][2] = {
@@ -35,6 +35,9 @@ struct Description {
         // CopyNotMade
         {u"テキストをクリップボードにコピーできませんでした。もう一度お試しください。",
          u"The text could not be put on the clipboard. Please try again."},
+        // ClipboardEmptied: the one failure after which the clipboard is not as it was.
+        {u"クリップボードの内容は消去されましたが、テキストをクリップボードにコピーできませんでした。もう一度お試しください。",
+         u"The clipboard was emptied, but the text could not be put on it. Please try again."},
         // SystemError: for a system error the system has no words for; # is its number.
         {u"Windows のエラー # が発生しました。", u"Windows error #."},
     };

@@ -23,7 +23,7 @@ struct Contact {
 struct Program {
     static constexpr const char16_t* Name = u"" QB_NAME;
     static constexpr AppVersion Version{QB_VERSION_MAJOR, QB_VERSION_MINOR, QB_VERSION_REVISION};
-    // PLACEHOLDER: packagers put the real contact here; example.org is a reserved domain.
-    static constexpr Contact Author{u"Quillbox Support", u"support@example.org"};
+    // The build's settings QB_CONTACT_NAME and QB_CONTACT_MAIL (CMakeLists.txt).
+    static constexpr Contact Author{u"" QB_CONTACT_NAME, u"" QB_CONTACT_MAIL};
 };
 #endif

@@ -48,9 +48,10 @@ public:
     // How many characters the field holds, without copying them.
     virtual int32_t FieldLength() = 0;
     virtual void SelectField(int32_t nStart, int32_t nLength) = 0;
-    // The field's own copy command: SendMessageA(field, WM_COPY, 0, 0), sent
-    // again for about a second while another program holds the clipboard. A
-    // selection that it did not put on the clipboard is a failure.
+    // The field's copy command, SendMessageA(field, WM_COPY, 0, 0): the selection
+    // goes on the clipboard, or the failure is raised and the clipboard is as it
+    // was (but for one failure, which says that it was emptied). An empty
+    // selection copies nothing.
     virtual void CopyField() = 0;
 
     // cmdMain(0), "OK".

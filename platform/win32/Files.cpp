@@ -82,14 +82,25 @@ Text OpenablePath(const Text& sPath)
 // C:\Windows\System32\... is given SysWOW64's file of that name, or none; the
 // file the user named is the one to read, so the 32-bit build turns that
 // redirection off for the open alone: it holds for everything the thread does.
+// With it off, the system no longer knows the alias Sysnative, so a path through
+// it is spelt with System32, made ready before: nothing else runs while it is off.
 HANDLE OpenAsNamed(const Text& sPath)
 {
+    const Text sAsGiven = OpenablePath(sPath);
 #ifndef _WIN64
+    wchar_t windows[MAX_PATH] = L"";
+    const UINT nWindows = GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    const Text sWithSystem32 =
+        OpenablePath(Win32Platform::WithoutSysnative(sPath, nWindows < MAX_PATH ? FromWide(windows) : Text()));
     PVOID pRedirection = nullptr;
     const BOOL bTurnedOff = Wow64DisableWow64FsRedirection(&pRedirection);  // fails where there is no WOW64
+    const wchar_t* const sOpened = Wide(bTurnedOff ? sWithSystem32 : sAsGiven);
+#else
+    const wchar_t* const sOpened = Wide(sAsGiven);
 #endif
     // SECURITY_IDENTIFICATION: a named pipe's server cannot act as this user.
-    const HANDLE h = CreateFileW(Wide(sPath), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+    const HANDLE h = CreateFileW(sOpened, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | SECURITY_SQOS_PRESENT |
                                      SECURITY_IDENTIFICATION,
                                  nullptr);
@@ -104,6 +115,22 @@ HANDLE OpenAsNamed(const Text& sPath)
 }
 
 }  // namespace
+
+Text Win32Platform::WithoutSysnative(const Text& sPath, const Text& sWindows)
+{
+    if (sWindows.empty())
+        return sPath;
+    Text sAlias = sWindows;
+    while (!sAlias.empty() && sAlias.back() == u'\\')
+        sAlias.pop_back();
+    const size_t nFolder = sAlias.size() + 1;  // where the alias's own name starts
+    sAlias += u"\\Sysnative\\";
+    if (sPath.size() < sAlias.size() ||
+        CompareStringOrdinal(Wide(sPath), static_cast<int>(sAlias.size()), Wide(sAlias),
+                             static_cast<int>(sAlias.size()), TRUE) != CSTR_EQUAL)
+        return sPath;
+    return Text(sPath).replace(nFolder, 9, u"System32");
+}
 
 Text Win32Platform::ExtendedForm(const Text& sFullPath)
 {
@@ -148,6 +175,7 @@ ErrorInfo Win32Platform::Failure(DWORD nError)
     case ERROR_ACCESS_DENIED:     // also a folder named as the file
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
+    case ERROR_PIPE_BUSY:         // a pipe, like any other: never read
     case ERROR_INVALID_NAME:      // quotes, wildcards, < > |: a mistyped name
     case ERROR_FILENAME_EXCED_RANGE:
         nCode = ErrorInfo::PathFileAccess;
@@ -169,7 +197,7 @@ std::unique_ptr<Platform::File> Win32Platform::OpenForRead(const Text& sPath)
         throw Failure(ERROR_INVALID_NAME);
     if (sPath.empty())  // names nothing: a path failure, whatever the system would answer
         throw Failure(ERROR_PATH_NOT_FOUND);
-    const HANDLE h = OpenAsNamed(OpenablePath(sPath));
+    const HANDLE h = OpenAsNamed(sPath);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD nError = GetLastError();
         if (nError == ERROR_INVALID_HANDLE)  // CON and its kin without a console

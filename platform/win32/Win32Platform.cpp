@@ -8,6 +8,7 @@
 #include <shlobj.h>  // DROPFILES
 #include <algorithm>
 #include <string>
+#include <utility>
 
 namespace {
 constexpr int IdField = 100;
@@ -133,6 +134,8 @@ void Win32Platform::CreateForm(frmMain& form)
         if (!c->hwnd)
             ThrowLastError();
     }
+    fieldProc_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(txt_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32Platform::FieldProc)));
     SpendStartupShowCommand();
     SendMessageW(txt_, EM_SETLIMITTEXT, 0, 0);  // the largest text the field can hold
     SendMessageW(hwnd_, DM_SETDEFID, IDOK, 0);
@@ -180,6 +183,10 @@ int Win32Platform::DialogShowCommand(int nCmdShow)
     case SW_SHOWMINNOACTIVE:
     case SW_FORCEMINIMIZE:
         return SW_SHOWMINNOACTIVE;
+    case SW_SHOWNOACTIVATE:
+    case SW_SHOWNA:
+        // A starter that keeps the focus for itself (a launcher that stays in use).
+        return SW_SHOWNOACTIVATE;
     default:
         // Never maximised: the dialog has one size. Never hidden either: a hidden
         // dialog would wait for a user who cannot see it.
@@ -317,9 +324,9 @@ void Win32Platform::ShowForm()
     ShowWindow(hwnd_, nCmdShow_);
     // The label's access key is always underlined, not only once Alt is pressed.
     SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEACCEL), 0);
-    // Setting the focus would activate a dialog started minimised; there the
-    // dialog manager puts it in the field, the first control that takes it, once
-    // the user brings the dialog up.
+    // Setting the focus would activate a dialog started minimised or without
+    // activation; there the dialog manager puts it in the field, the first
+    // control that takes it, once the user brings the dialog up or clicks it.
     if (nCmdShow_ == SW_SHOWNORMAL)
         SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(txt_), TRUE);
 }
@@ -355,34 +362,73 @@ void Win32Platform::SelectField(int32_t nStart, int32_t nLength)
     SendMessageW(txt_, EM_SETSEL, static_cast<WPARAM>(nStart), static_cast<LPARAM>(nStart) + nLength);
 }
 
-// The field's copy says nothing when it fails. On Windows it cannot open the
-// clipboard while another program (a clipboard manager, clipboard history,
-// remote-desktop sharing) holds it for a moment, and a copy may empty the
-// clipboard and still fail to put the text on it; Wine's field puts its text
-// there without taking the clipboard over. So the copy is made only when the
-// clipboard changed, is the field's own and holds text. Until then the command
-// is sent again, for about a second in all, as other programs wait for a held
-// clipboard; then it is a failure. An empty selection copies nothing, by design.
 void Win32Platform::CopyField()
 {
+    copyFailure_ = nullptr;
+    SendMessageA(txt_, WM_COPY, 0, 0);
+    if (copyFailure_)
+        std::rethrow_exception(std::exchange(copyFailure_, nullptr));
+}
+
+// The field's own copy and cut. The field keeps its text; the copy is made here.
+LRESULT CALLBACK Win32Platform::FieldProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    auto* self = reinterpret_cast<Win32Platform*>(GetWindowLongPtrW(GetParent(hwnd), GWLP_USERDATA));
+    if (msg != WM_COPY && msg != WM_CUT)
+        return CallWindowProcW(self->fieldProc_, hwnd, msg, wParam, lParam);
+    // A copy by the user's keys or menu that fails stays silent, as a field's copy does.
+    try {
+        self->CopySelection();
+        self->copyFailure_ = nullptr;
+        if (msg == WM_CUT)
+            SendMessageW(hwnd, WM_CLEAR, 0, 0);
+    } catch (...) {
+        self->copyFailure_ = std::current_exception();
+    }
+    return 0;
+}
+
+// A system field's copy may take the clipboard and fail half-way: Windows' may
+// empty it and then find no memory for the text, and Wine's puts its text there
+// even while another program holds the clipboard open. So the text is made
+// ready first, and the clipboard is emptied only once it is open to the field:
+// a copy that cannot be made leaves the clipboard as it was. A clipboard that
+// another program holds (a clipboard manager, clipboard history, remote-desktop
+// sharing) is tried again for about a second, as other programs wait for it.
+// An empty selection copies nothing.
+void Win32Platform::CopySelection()
+{
+    DWORD nStart = 0, nEnd = 0;
+    SendMessageW(txt_, EM_GETSEL, reinterpret_cast<WPARAM>(&nStart), reinterpret_cast<LPARAM>(&nEnd));
+    if (nEnd <= nStart)
+        return;
+    std::unique_ptr<void, GlobalFreer> block(GlobalAlloc(GMEM_MOVEABLE, (SIZE_T{nEnd} + 1) * sizeof(wchar_t)));
+    auto* const text = block ? static_cast<wchar_t*>(GlobalLock(block.get())) : nullptr;
+    if (!text)
+        throw ErrorInfo{ErrorInfo::OutOfMemory, InUserLanguage(Description::NoMemory)};
+    // The text up to the selection's end, then the selection moved to the front.
+    nEnd = std::min<DWORD>(nEnd, SendMessageW(txt_, WM_GETTEXT, nEnd + 1, reinterpret_cast<LPARAM>(text)));
+    const DWORD nLength = nEnd > nStart ? nEnd - nStart : 0;
+    std::copy(text + nStart, text + nStart + nLength, text);
+    text[nLength] = L'\0';
+    GlobalUnlock(block.get());
+
     constexpr int nTries = 10;
     constexpr DWORD nPause = 100;  // ms
-    for (int nTry = 1;; ++nTry) {
-        const DWORD nBefore = GetClipboardSequenceNumber();
-        SendMessageA(txt_, WM_COPY, 0, 0);
-        DWORD nStart = 0, nEnd = 0;
-        SendMessageW(txt_, EM_GETSEL, reinterpret_cast<WPARAM>(&nStart), reinterpret_cast<LPARAM>(&nEnd));
-        const bool bChanged = GetClipboardSequenceNumber() != nBefore;
-        if (nEnd == nStart || (bChanged && GetClipboardOwner() == txt_ && IsClipboardFormatAvailable(CF_UNICODETEXT)))
-            return;
-        if (nTry == nTries) {
-            if (!bChanged)
-                throw ErrorInfo{static_cast<int32_t>(HRESULT_FROM_WIN32(ERROR_CLIPBOARD_NOT_OPEN)),
-                                InUserLanguage(Description::ClipboardHeld)};
-            throw ErrorInfo{static_cast<int32_t>(CLIPBRD_E_CANT_SET), InUserLanguage(Description::CopyNotMade)};
-        }
+    for (int nTry = 1; !OpenClipboard(txt_); ++nTry) {
+        if (nTry == nTries)
+            throw ErrorInfo{static_cast<int32_t>(HRESULT_FROM_WIN32(ERROR_CLIPBOARD_NOT_OPEN)),
+                            InUserLanguage(Description::ClipboardHeld)};
         Sleep(nPause);
     }
+    const bool bEmptied = EmptyClipboard();
+    const bool bSet = bEmptied && SetClipboardData(CF_UNICODETEXT, block.get());
+    CloseClipboard();
+    if (!bEmptied)
+        throw ErrorInfo{static_cast<int32_t>(CLIPBRD_E_CANT_EMPTY), InUserLanguage(Description::CopyNotMade)};
+    if (!bSet)
+        throw ErrorInfo{static_cast<int32_t>(CLIPBRD_E_CANT_SET), InUserLanguage(Description::ClipboardEmptied)};
+    block.release();  // the clipboard's now
 }
 
 void Win32Platform::EnableOk(bool bEnabled) { EnableWindow(cmd_[0], bEnabled); }

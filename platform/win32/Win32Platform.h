@@ -2,6 +2,7 @@
 #include "common/ErrorInfo.h"
 #include "platform/Platform.h"
 #include <array>
+#include <exception>
 #include <windows.h>
 #include <shellapi.h>
 
@@ -30,6 +31,9 @@ public:
     // past MAX_PATH on every Windows: \\?\C:\... or \\?\UNC\server\...; other
     // forms (already extended, devices) as they are.
     static Text ExtendedForm(const Text& sFullPath);
+    // The path with a leading <sWindows>\Sysnative\, the alias by which 32-bit
+    // programs name the real System32, spelt as System32 itself; any other path as it is.
+    static Text WithoutSysnative(const Text& sPath, const Text& sWindows);
     // The program's own description, in the user's UI language: Japanese, or English.
     static Text InUserLanguage(Description::Id nWhat);
 
@@ -66,6 +70,13 @@ private:
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void OnCommand(int nId, int nCode);
+    static LRESULT CALLBACK FieldProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    // Puts the field's selection on the clipboard; raises ErrorInfo, and then
+    // leaves the clipboard as it was, unless the failure says it was emptied.
+    void CopySelection();
+    struct GlobalFreer {
+        void operator()(HGLOBAL h) const { GlobalFree(h); }
+    };
     void OnDropFiles(HDROP hDrop);
     void OnDpiChanged(UINT nDpi, const RECT& suggested);
     void SpendStartupShowCommand();
@@ -80,4 +91,6 @@ private:
     HWND txt_ = nullptr;
     HWND cmd_[2] = {nullptr, nullptr};
     HFONT font_ = nullptr;  // owned; replaced when the DPI changes
+    WNDPROC fieldProc_ = nullptr;     // the field's own, for all but its copy and cut
+    std::exception_ptr copyFailure_;  // how the last copy command failed; none if it did not
 };

@@ -25,7 +25,7 @@ std::wstring ErrorReport(const std::wstring& code, const std::wstring& place, co
            L"場所:" + place + ReportedVersion() + L"\r\n" +
            description + L"\r\n" +
            L"上記の説明と、エラーの発生したときの簡単な状況を書いて、\r\n" +
-           L"\"Quillbox Support\" <support@example.org> まで連絡してください。";
+           L"\"" QB_CONTACT_NAME "\" <" QB_CONTACT_MAIL "> まで連絡してください。";
 }
 
 std::vector<std::wstring> Lines(const std::wstring& text)

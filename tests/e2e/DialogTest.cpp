@@ -73,7 +73,7 @@ protected:
     {
         app = std::make_unique<AppRun>(L"", AppRun::Start::AtOnce, L"", show);
         ASSERT_NO_FATAL_FAILURE(TakeShownDialog());
-        if (show != SW_SHOWMINNOACTIVE) {
+        if (show != SW_SHOWMINNOACTIVE && show != SW_SHOWNOACTIVATE) {
             ASSERT_TRUE(WaitUntil(3s, [&] { return app->Focus() == field; })) << "the focus is not in the field";
         }
     }
@@ -309,7 +309,40 @@ TEST_F(Dialog, StartedMinimisedComesUpAtItsOwnSize)
     ExpectEndedUntouched();
 }
 
+// A launcher that keeps the focus for itself asks for the window without
+// activation: it comes up behind, and takes the focus once clicked.
+TEST_F(Dialog, StartedWithoutActivationLeavesTheFocusWithTheStarter)
+{
+    ASSERT_NO_FATAL_FAILURE(Open(SW_SHOWNOACTIVATE));
+    EXPECT_TRUE(IsWindowVisible(form));
+    EXPECT_FALSE(IsIconic(form));
+    EXPECT_NE(GetForegroundWindow(), form);
+    EXPECT_EQ(app->Focus(), nullptr);
+    Click(CentreOnScreen(field));
+    ExpectFocus(field, "the field");
+    Press(Tap(VK_ESCAPE));
+    ExpectEndedUntouched();
+}
+
 // ---- the keys and buttons ----
+
+// Ctrl+C and Ctrl+X put the selected part of the path on the clipboard, as in any field.
+TEST_F(Dialog, CtrlCAndCtrlXCopyTheSelectedPartOfThePath)
+{
+    ASSERT_NO_FATAL_FAILURE(Open());
+    Press(Typed(L"C:\\notes\\memo.txt"));
+    Keys selectLast8;
+    for (int i = 0; i < 8; ++i)
+        selectLast8 = selectLast8 + Chord(VK_SHIFT, VK_LEFT);
+    Press(selectLast8 + Chord(VK_CONTROL, 'C'));
+    EXPECT_TRUE(WaitUntil(2s, [&] { return clipboard::Text() == L"memo.txt"; })) << "Ctrl+C copied nothing";
+    ExpectField(L"C:\\notes\\memo.txt", true);
+    Press(Chord(VK_SHIFT, VK_HOME) + Chord(VK_CONTROL, 'X'));
+    EXPECT_TRUE(WaitUntil(2s, [&] { return clipboard::Text() == L"C:\\notes\\memo.txt"; })) << "Ctrl+X copied nothing";
+    ExpectField(L"", false);
+    Press(Tap(VK_ESCAPE));
+    EXPECT_EQ(app->WaitForExit(), 0u);
+}
 
 TEST_F(Dialog, OkIsEnabledExactlyWhileTheFieldHoldsText)
 {

@@ -1,11 +1,13 @@
 #!/usr/bin/python3
 """Checks the built Quillbox.exe files: machine, subsystem, hardening, imports,
-the first calls, version block, manifest. Usage: check_pe.py [--again DIR] EXE... (Debian's python3-pefile).
+the first calls, version block, manifest, and the error report's contact against
+the build's settings. Usage: check_pe.py [--again DIR] EXE... (Debian's python3-pefile).
 
 The exe is stripped; what it cannot show, the build leaves beside it: the
 linker's map with its cross references (Quillbox.map) and the compile commands
-(compile_commands.json). With --again, DIR/<folder of EXE>/Quillbox.exe is the
-same sources built a second time elsewhere, and must be the same bytes."""
+(compile_commands.json), and its settings are in its CMakeCache.txt. With
+--again, DIR/<folder of EXE>/Quillbox.exe is the same sources built a second
+time elsewhere, and must be the same bytes."""
 import argparse
 import json
 import os
@@ -54,6 +56,19 @@ def program_version():
 
 
 VERSION, VERSION_TEXT = program_version()
+# What the build's settings hold when a packager has set none (CMakeLists.txt).
+PLACEHOLDER_MAIL = "support@example.org"
+
+
+def cache_settings(build):
+    """{name: value} of the build's CMake cache."""
+    settings = {}
+    with open(os.path.join(build, "CMakeCache.txt"), encoding="utf-8") as f:
+        for line in f:
+            m = re.match(r"^([A-Za-z_][A-Za-z0-9_]*):[A-Z]+=(.*)$", line.rstrip("\n"))
+            if m:
+                settings[m.group(1)] = m.group(2)
+    return settings
 
 
 def read_map(path):
@@ -170,6 +185,41 @@ class ExeChecks(unittest.TestCase):
         self.assertIn(self.calls_between(self.program_code(), *WOW64_REDIRECTION),
                       (["CreateFileW"], ["CreateFileW", "GetLastError"]))
 
+    def test_32_bit_reverts_the_redirection_exactly_when_it_was_turned_off(self):
+        # Where there is no WOW64 the call to turn redirection off fails, and its
+        # revert must not run; where it succeeded it must. Its result (eax) is
+        # kept somewhere, tested after the open, and the branch taken when it is
+        # nonzero is the one that reaches the revert.
+        if self.bits == 64:
+            self.skipTest("the 64-bit build never turns the redirection off")
+        code = self.program_code()
+        at = {address: i for i, (address, _) in enumerate(code)}
+        [turn_off] = [i for i, (_, text) in enumerate(code) if self.callee(text) == WOW64_REDIRECTION[0]]
+        [open_at] = [i for i, (_, text) in enumerate(code) if self.callee(text) == "CreateFileW"]
+        kept = next(m.group(1) for _, text in code[turn_off + 1:open_at]
+                    if (m := re.match(r"mov\s+%eax,(\S+)$", text)))
+        test = next(i for i in range(open_at, open_at + 8)
+                    if re.match(rf"test\s+{re.escape(kept)},{re.escape(kept)}$", code[i][1]))
+        jump = re.match(r"(jne|je)\s+0x([0-9a-f]+)$", code[test + 1][1])
+        self.assertTrue(jump, "\n".join(text for _, text in code[turn_off:test + 2]))
+        taken, not_taken = int(jump.group(2), 16), code[test + 2][0]
+        nonzero, zero = (taken, not_taken) if jump.group(1) == "jne" else (not_taken, taken)
+        following = self.flow(code)
+
+        def reverts(start):
+            seen, todo = set(), [start]
+            while todo:
+                a = todo.pop()
+                if a in seen or a not in at:
+                    continue
+                seen.add(a)
+                if self.callee(code[at[a]][1]) == WOW64_REDIRECTION[1]:
+                    return True
+                todo += following[a]
+            return False
+
+        self.assertEqual((reverts(nonzero), reverts(zero)), (True, False))
+
     def test_a_pipe_server_may_identify_the_user_not_act_as_the_user(self):
         # Wine lets a pipe's server impersonate its client fully whatever the
         # client asked for, so this is read from the open itself: its flags (the
@@ -235,9 +285,10 @@ class ExeChecks(unittest.TestCase):
         """(index, callee) of each call."""
         return [(i, self.callee(text)) for i, text in enumerate(instructions) if text.startswith("call")]
 
-    def calls_between(self, code, first, last):
-        """What is called on any path from the one call of `first` to the one call
-        of `last`, following the jumps in the code, whatever their layout."""
+    @staticmethod
+    def flow(code):
+        """{address: the addresses that may run next}, following the jumps; a
+        conditional jump's target comes first, then the instruction after it."""
         following = {}
         for (address, text), (after, _) in zip(code, code[1:] + [(None, "")]):
             jump = re.match(r"(j\w+)\s+0x([0-9a-f]+)$", text)
@@ -247,6 +298,12 @@ class ExeChecks(unittest.TestCase):
                 following[address] = [int(jump.group(2), 16)] + ([after] if jump.group(1) != "jmp" else [])
             else:
                 following[address] = [after]
+        return following
+
+    def calls_between(self, code, first, last):
+        """What is called on any path from the one call of `first` to the one call
+        of `last`, following the jumps in the code, whatever their layout."""
+        following = self.flow(code)
         preceding = {}
         for address, nexts in following.items():
             for n in nexts:
@@ -320,6 +377,17 @@ class ExeChecks(unittest.TestCase):
         # What Task Manager and "Open with" show as the program's name.
         self.assertEqual(strings["FileDescription"], "Quillbox")
         self.assertEqual(translations, [{b"Translation": "0x0411 0x04b0"}])
+
+    def test_report_names_the_contact_of_the_settings(self):
+        # The report puts the two strings together at run time: each stands in the
+        # image as a UTF-16 string of its own, and no other contact does.
+        settings = cache_settings(self.build)
+        with open(self.path, "rb") as f:
+            image = f.read()
+        for key in ("QB_CONTACT_NAME", "QB_CONTACT_MAIL"):
+            self.assertTrue((settings[key] + "\0").encode("utf-16-le") in image, f"{key} {settings[key]!r} not in it")
+        if settings["QB_CONTACT_MAIL"] != PLACEHOLDER_MAIL:
+            self.assertFalse(PLACEHOLDER_MAIL.encode("utf-16-le") in image, "the placeholder is still in it")
 
     def test_icon_32_and_16_in_16_colours(self):
         [group] = list(self.resources(RT_GROUP_ICON))

@@ -2,10 +2,13 @@
 #include "form/frmMain.h"
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/Wide.h"
+#include "../e2e/PatchImport.h"
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 void EndProgram(uint32_t nExitCode) { ExitProcess(nExitCode); }
@@ -140,7 +143,7 @@ TEST_F(PlatformTest, ReadsBytesWholeAndConvertsThemAsTheyAre)
     EXPECT_EQ(ReadAll(Make(L"with-nul.txt", std::string("ab\0cd", 5))), Text(u"ab\0cd", 5));
 }
 
-TEST_F(PlatformTest, PathsPastMaxPathOpenInTheExtendedForm)
+TEST_F(PlatformTest, PathsAreRewrittenOnlyWhereTheSystemWouldNotOpenThemAsNamed)
 {
     const struct {
         const char16_t* full;
@@ -158,6 +161,23 @@ TEST_F(PlatformTest, PathsPastMaxPathOpenInTheExtendedForm)
     };
     for (const auto& form : forms)
         EXPECT_EQ(Win32Platform::ExtendedForm(form.full), form.extended);
+    // The 32-bit build opens with WOW64's redirection off, where Sysnative means nothing.
+    const struct {
+        const char16_t* path;
+        const char16_t* windows;
+        const char16_t* opened;
+    } aliases[] = {
+        {u"C:\\Windows\\Sysnative\\drivers\\etc\\hosts", u"C:\\Windows", u"C:\\Windows\\System32\\drivers\\etc\\hosts"},
+        {u"c:\\WINDOWS\\sysNative\\a.txt", u"C:\\Windows\\", u"c:\\WINDOWS\\System32\\a.txt"},
+        {u"C:\\Windows\\Sysnative\\", u"C:\\Windows", u"C:\\Windows\\System32\\"},
+        {u"C:\\Windows\\Sysnative", u"C:\\Windows", u"C:\\Windows\\Sysnative"},
+        {u"C:\\Windows\\Sysnatives\\a.txt", u"C:\\Windows", u"C:\\Windows\\Sysnatives\\a.txt"},
+        {u"D:\\Windows\\Sysnative\\a.txt", u"C:\\Windows", u"D:\\Windows\\Sysnative\\a.txt"},
+        {u"C:\\Users\\Windows\\Sysnative\\a.txt", u"C:\\Windows", u"C:\\Users\\Windows\\Sysnative\\a.txt"},
+        {u"\\Sysnative\\a.txt", u"", u"\\Sysnative\\a.txt"},
+    };
+    for (const auto& alias : aliases)
+        EXPECT_EQ(Win32Platform::WithoutSysnative(alias.path, alias.windows), alias.opened);
 
     // A real file 300 characters deep: its plain path, with blanks after it, and
     // through "..", which the extended form would not resolve by itself.
@@ -274,8 +294,8 @@ TEST_F(PlatformTest, EachEncodingBecomesTheExactText)
         {"UTF-16 LE of odd length", "\xFF\xFE" + Spelt(u"ab", Encoding::Utf16LE) + "c", u"ab\uFFFD"},
         {"UTF-32 BE cut short", std::string("\0\0\xFE\xFF\0\0\0a\0\0", 10), u"a\uFFFD"},
         {"UTF-16 LE, an unpaired surrogate", "\xFF\xFE" + Spelt(u"a\xD800" u"b", Encoding::Utf16LE), u"a\xD800" u"b"},
-        {"UTF-32 LE, a surrogate and past U+10FFFF",
-         std::string("\xFF\xFE\0\0\0\xD8\0\0\0\0\x11\0a\0\0\0", 16), u"\uFFFD\uFFFD" u"a"},
+        {"UTF-32 LE, surrogates at both ends of their range and past U+10FFFF",
+         std::string("\xFF\xFE\0\0\0\xD8\0\0\xFF\xDF\0\0\0\0\x11\0a\0\0\0", 20), u"\uFFFD\uFFFD\uFFFD" u"a"},
         {"a mark alone", "\xFF\xFE", u""},
         {"ASCII", "plain\r\ntext", u"plain\r\ntext"},
         {"ANSI, code page 1252", "caf\xE9 \x80" "5", u"café €5", 1252},
@@ -335,7 +355,14 @@ TEST_F(PlatformTest, SystemErrorsGetThePathCodesOrAnUnusedOneAndTheSystemsWords)
         {ERROR_DEV_NOT_EXIST, 76},
         {ERROR_BAD_NETPATH, 76},
         {ERROR_NOT_CONNECTED, 76},    // a mapped drive whose connection is gone
+        {ERROR_REM_NOT_LIST, 76},
+        {ERROR_CONNECTION_UNAVAIL, 76},
+        {ERROR_NO_NET_OR_BAD_PATH, 76},
+        {ERROR_NO_NETWORK, 76},
+        {ERROR_NETWORK_UNREACHABLE, 76},
+        {ERROR_HOST_UNREACHABLE, 76},
         {ERROR_SHARING_VIOLATION, 75},
+        {ERROR_PIPE_BUSY, 75},        // a pipe whose every instance is taken
         {ERROR_NOT_ENOUGH_MEMORY, 7},
         {ERROR_CRC, static_cast<int32_t>(0x80070017)},  // a read that failed: the report
     };
@@ -394,70 +421,90 @@ public:
     }
 };
 
-// The field's copy as Windows can make it fail, and Wine does not (there the
-// field cannot open a clipboard that another program holds open, and says
-// nothing; Wine's field copies anyway): a substitute for the field's copy
-// command stands in, for some of the commands or all of them.
+// The field's copy command: the selection on the clipboard, or a failure that
+// leaves the clipboard as it was (but for one, which says it was emptied),
+// while another thread holds the clipboard open, or a system call fails.
 struct Copying {
     const char* name;
-    int nInstead;                 // copy commands answered by `instead`, before the field's own
-    void (*instead)(HWND field);
-    int32_t nCode;                // the failure; 0: the copy is made
+    DWORD nHeld;               // ms the clipboard is held open from before the copy
+    enum { None, GlobalAlloc, SetClipboardData } failing;
+    int32_t nCode;             // the failure; 0: the copy is made
+    Description::Id nWhat;     // its description
+    const wchar_t* clipboard;  // afterwards
 };
 void PrintTo(const Copying& c, std::ostream* out) { *out << c.name; }
 
 class FieldCopy : public FieldTest, public ::testing::WithParamInterface<Copying> {
 protected:
-    static inline WNDPROC original;
-    static inline int nCommands;
-    static LRESULT CALLBACK Substitute(HWND h, UINT msg, WPARAM w, LPARAM l)
+    static HGLOBAL WINAPI NoMemory(UINT, SIZE_T)
     {
-        if (msg == WM_COPY && nCommands++ < GetParam().nInstead) {
-            GetParam().instead(h);
-            return 0;
-        }
-        return CallWindowProcW(original, h, msg, w, l);
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    static HANDLE WINAPI NoData(UINT, HANDLE)
+    {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
     }
 };
 
-TEST_P(FieldCopy, IsMadeOrIsAFailureAfterAboutASecond)
+TEST_P(FieldCopy, CopiesTheSelectionOrLeavesTheClipboardAsItWas)
 {
+    const Copying& row = GetParam();
     PutOnClipboard(nullptr, L"sentinel");
-    platform.SetFieldText(u"text");
-    platform.SelectField(0, 4);
-    const HWND field = platform.FieldWindow();
-    nCommands = 0;
-    original = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(field, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FieldCopy::Substitute)));
+    platform.SetFieldText(u"a path.txt");
+    platform.SelectField(2, 4);
+    const HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    bool bHeld = false;
+    std::thread holder([&] {
+        bHeld = row.nHeld && OpenClipboard(nullptr);
+        SetEvent(ready);
+        if (bHeld) {
+            Sleep(row.nHeld);
+            CloseClipboard();
+        }
+    });
+    WaitForSingleObject(ready, 5000);
+    CloseHandle(ready);
+    EXPECT_EQ(bHeld, row.nHeld != 0) << "the clipboard could not be held";
+    decltype(&NoMemory) realGlobalAlloc = nullptr;
+    decltype(&NoData) realSetClipboardData = nullptr;
+    if (row.failing == Copying::GlobalAlloc)
+        realGlobalAlloc = PatchImport("kernel32.dll", "GlobalAlloc", &NoMemory);
+    if (row.failing == Copying::SetClipboardData)
+        realSetClipboardData = PatchImport("user32.dll", "SetClipboardData", &NoData);
+    EXPECT_EQ(realGlobalAlloc || realSetClipboardData, row.failing != Copying::None) << "no import to make fail";
+    std::optional<ErrorInfo> failure;
     try {
         platform.CopyField();
-        EXPECT_EQ(GetParam().nCode, 0) << "a copy not made passed as done";
-        EXPECT_EQ(ClipboardText(), u"text");
-    } catch (const ErrorInfo& failure) {
-        EXPECT_EQ(failure.Code, GetParam().nCode);
-        EXPECT_EQ(nCommands, 10) << "the copy command is sent ten times";
+    } catch (const ErrorInfo& caught) {
+        failure = caught;
     }
-    // An empty selection copies nothing, rightly, and at once.
-    nCommands = 0;
-    platform.SelectField(0, 0);
+    if (realGlobalAlloc)
+        PatchImport("kernel32.dll", "GlobalAlloc", realGlobalAlloc);
+    if (realSetClipboardData)
+        PatchImport("user32.dll", "SetClipboardData", realSetClipboardData);
+    holder.join();
+    EXPECT_EQ(failure ? failure->Code : 0, row.nCode);
+    EXPECT_EQ(failure ? failure->Message : Text(), row.nCode ? Description::Of(row.nWhat, false) : Text());
+    EXPECT_EQ(ClipboardText(), FromWide(row.clipboard));
+
+    // An empty selection copies nothing, and leaves the clipboard alone.
+    PutOnClipboard(nullptr, L"sentinel");
+    const DWORD nSequence = GetClipboardSequenceNumber();
+    platform.SelectField(3, 0);
     EXPECT_NO_THROW(platform.CopyField());
-    EXPECT_EQ(nCommands, 1);
-    SetWindowLongPtrW(field, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+    EXPECT_EQ(GetClipboardSequenceNumber(), nSequence);
 }
 
+constexpr auto Held = static_cast<int32_t>(HRESULT_FROM_WIN32(ERROR_CLIPBOARD_NOT_OPEN));
 const Copying copyings[] = {
-    {"IgnoresTheFirstThreeCommands", 3, [](HWND) {}, 0},
-    {"IgnoresEveryCommand", 99, [](HWND) {}, static_cast<int32_t>(HRESULT_FROM_WIN32(ERROR_CLIPBOARD_NOT_OPEN))},
-    {"EmptiesTheClipboardAndFailsToPutTheTextOnIt", 99,
-     [](HWND field) {
-         OpenClipboard(field);
-         EmptyClipboard();
-         CloseClipboard();
-     },
-     static_cast<int32_t>(CLIPBRD_E_CANT_SET)},
-    {"AnotherWindowPutsItsTextThereMeanwhile", 99,
-     [](HWND field) { FieldTest::PutOnClipboard(GetParent(field), L"another window's text"); },
-     static_cast<int32_t>(CLIPBRD_E_CANT_SET)},
+    {"Made", 0, Copying::None, 0, Description::Count, L"path"},
+    {"MadeOnceTheClipboardIsFreeAgain", 300, Copying::None, 0, Description::Count, L"path"},
+    {"NotWhileAnotherHoldsTheClipboard", 3000, Copying::None, Held, Description::ClipboardHeld, L"sentinel"},
+    {"NotWithoutMemoryForTheText", 0, Copying::GlobalAlloc, 7, Description::NoMemory, L"sentinel"},
+    {"NotWhenTheClipboardTakesNoText", 0, Copying::SetClipboardData, static_cast<int32_t>(CLIPBRD_E_CANT_SET),
+     Description::ClipboardEmptied, L""},
 };
 INSTANTIATE_TEST_SUITE_P(, FieldCopy, ::testing::ValuesIn(copyings),
                          [](const auto& info) { return std::string(info.param.name); });

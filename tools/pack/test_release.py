@@ -34,8 +34,15 @@ SECURITY = pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_SECURITY"]
 
 
 def release(out, *options, env=None):
+    """tools/release with these options, and the environment changed as env says (None: unset)."""
+    environment = {**os.environ, **(env or {})}
     subprocess.run([str(ROOT / "tools" / "release"), "--out", str(out), *options], check=True,
-                   stdout=subprocess.DEVNULL, env={**os.environ, **(env or {})})
+                   stdout=subprocess.DEVNULL, env={k: v for k, v in environment.items() if v is not None})
+
+
+def zip_stamp(epoch):
+    year, month, day, hour, minute, second = time.gmtime(int(epoch))[:6]
+    return (year, month, day, hour, minute, second // 2 * 2)  # a zip keeps even seconds
 
 
 def make_certificate(folder):
@@ -67,14 +74,20 @@ class Release(unittest.TestCase):
     def setUpClass(cls):
         cls.tmp = Path(tempfile.mkdtemp(prefix="quillbox-release-"))
         cls.addClassCleanup(shutil.rmtree, cls.tmp)
-        release(cls.tmp / "first")
-        release(cls.tmp / "second", "--build", str(ROOT / "build" / "again"))
+        # A packager's own date; and a TMPDIR holding a blank, with a folder beside
+        # it named as its part before the blank, which the release must not touch.
+        packager = {"SOURCE_DATE_EPOCH": "1000000000", "TMPDIR": str(cls.tmp / "tmp dir")}
+        (cls.tmp / "tmp dir").mkdir()
+        (cls.tmp / "tmp").mkdir()
+        (cls.tmp / "tmp" / "kept").write_text("beside the temporary folder")
+        release(cls.tmp / "first", env=packager)
+        release(cls.tmp / "second", "--build", str(ROOT / "build" / "again"), env=packager)
         cls.ca, pfx = make_certificate(cls.tmp / "ca")
-        release(cls.tmp / "signed", "--sign", str(pfx), env={"QB_SIGN_PASSWORD": PASSWORD})
-        epoch = os.environ.get("SOURCE_DATE_EPOCH") or subprocess.run(
-            ["git", "log", "-1", "--format=%ct"], cwd=ROOT, capture_output=True, text=True, check=True).stdout
-        year, month, day, hour, minute, second = time.gmtime(int(epoch))[:6]
-        cls.stamp = (year, month, day, hour, minute, second // 2 * 2)  # a zip keeps even seconds
+        # No date given: the commit's.
+        release(cls.tmp / "signed", "--sign", str(pfx), env={"QB_SIGN_PASSWORD": PASSWORD, "SOURCE_DATE_EPOCH": None})
+        commit = subprocess.run(["git", "log", "-1", "--format=%ct"], cwd=ROOT, capture_output=True, text=True,
+                                check=True).stdout
+        cls.stamps = {"first": zip_stamp(packager["SOURCE_DATE_EPOCH"]), "signed": zip_stamp(commit)}
 
     def entries(self, run, architecture):
         with zipfile.ZipFile(self.tmp / run / pack.zip_name(architecture)) as archive:
@@ -93,11 +106,15 @@ class Release(unittest.TestCase):
                 with zipfile.ZipFile(self.tmp / run / pack.zip_name(architecture)) as archive:
                     self.assertEqual(archive.namelist(), ENTRIES)
                     for info in archive.infolist():
-                        self.assertEqual((info.date_time, info.external_attr >> 16), (self.stamp, 0o100644))
+                        self.assertEqual((info.date_time, info.external_attr >> 16), (self.stamps[run], 0o100644))
                         data = archive.read(info)
                         for path in (str(ROOT), str(self.tmp)):
                             self.assertNotIn(path.encode(), data, info.filename)
                             self.assertNotIn(path.encode("utf-16-le"), data, info.filename)
+
+    def test_temporary_folders_are_removed_and_nothing_beside_them(self):
+        self.assertEqual(os.listdir(self.tmp / "tmp dir"), [])
+        self.assertEqual((self.tmp / "tmp" / "kept").read_text(), "beside the temporary folder")
 
     def test_unsigned_exes_are_the_builds(self):
         for architecture, preset in BUILD.items():

@@ -21,9 +21,14 @@ export WINEDEBUG=${WINEDEBUG:--all}
 QB_HELPERS=$QB_ROOT/build/x86_64
 QB_CLEANUP=()
 
+# qb_on_exit COMMAND [ARG...]: runs the command when the script ends, the last
+# one added first. Its words are kept as given: a path with blanks stays one.
+qb_on_exit() {
+    QB_CLEANUP+=("$(printf '%q ' "$@")")
+}
 qb_cleanup() {
     local i
-    for ((i = ${#QB_CLEANUP[@]} - 1; i >= 0; i--)); do eval "${QB_CLEANUP[i]}" || true; done
+    for ((i = ${#QB_CLEANUP[@]} - 1; i >= 0; i--)); do eval "${QB_CLEANUP[i]}" 2>/dev/null || true; done
 }
 trap qb_cleanup EXIT
 
@@ -74,7 +79,7 @@ qb_start_xvfb() {
     local fifo display
     fifo=$(mktemp -u) && mkfifo "$fifo"
     Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-    QB_CLEANUP+=("kill $! 2>/dev/null")
+    qb_on_exit kill $!
     read -r -t 20 display <"$fifo"
     rm -f "$fifo"
     [ -n "$display" ] || { echo "Xvfb did not start" >&2; return 1; }
@@ -107,7 +112,8 @@ qb_prefix() {
 qb_keep_desktop() {
     "$WINESERVER" -p
     "$WINE" "$QB_HELPERS/tools/wine/qbwine.exe" keep </dev/null >/dev/null 2>&1 9>&- &
-    QB_CLEANUP+=("kill $! 2>/dev/null; $WINESERVER -k 2>/dev/null")
+    qb_on_exit "$WINESERVER" -k
+    qb_on_exit kill $!
     "$WINE" "$QB_HELPERS/tools/wine/qbwine.exe" seq </dev/null >/dev/null 2>&1 9>&-
 }
 
