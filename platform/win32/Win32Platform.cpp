@@ -379,7 +379,6 @@ LRESULT CALLBACK Win32Platform::FieldProc(HWND hwnd, UINT msg, WPARAM wParam, LP
     // A copy by the user's keys or menu that fails stays silent, as a field's copy does.
     try {
         self->CopySelection();
-        self->copyFailure_ = nullptr;
         if (msg == WM_CUT)
             SendMessageW(hwnd, WM_CLEAR, 0, 0);
     } catch (...) {

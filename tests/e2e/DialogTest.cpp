@@ -314,7 +314,7 @@ TEST_F(Dialog, StartedMinimisedComesUpAtItsOwnSize)
 TEST_F(Dialog, StartedWithoutActivationLeavesTheFocusWithTheStarter)
 {
     ASSERT_NO_FATAL_FAILURE(Open(SW_SHOWNOACTIVATE));
-    EXPECT_TRUE(IsWindowVisible(form));
+    EXPECT_TRUE(WaitUntil(2s, [&] { return IsWindowVisible(form) != FALSE; }));
     EXPECT_FALSE(IsIconic(form));
     EXPECT_NE(GetForegroundWindow(), form);
     EXPECT_EQ(app->Focus(), nullptr);
