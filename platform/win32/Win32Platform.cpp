@@ -8,7 +8,6 @@
 #include <shlobj.h>  // DROPFILES
 #include <algorithm>
 #include <string>
-#include <utility>
 
 namespace {
 constexpr int IdField = 100;
@@ -367,7 +366,7 @@ void Win32Platform::CopyField()
     copyFailure_ = nullptr;
     SendMessageA(txt_, WM_COPY, 0, 0);
     if (copyFailure_)
-        std::rethrow_exception(std::exchange(copyFailure_, nullptr));
+        std::rethrow_exception(copyFailure_);
 }
 
 // The field's own copy and cut. The field keeps its text; the copy is made here.
