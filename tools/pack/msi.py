@@ -9,9 +9,10 @@ own library, libmsi:
 - a rebuilt package of the same version replaces the installed one too (wixl
   has no AllowSameVersionUpgrades);
 - the same inputs give the same bytes: the summary's times are
-  SOURCE_DATE_EPOCH, as are the times of the files in the cabinet; the product
-  code and the package code, which wixl makes at random, are names derived from
-  the package's own bytes, so that a package with other contents has other codes.
+  SOURCE_DATE_EPOCH, as are the times of the files in the cabinet; the package
+  code, which wixl makes at random whatever the source says, and the product
+  code are names derived from the package's own bytes, so that every version,
+  and every package with other contents, has codes of its own.
 """
 import argparse
 import hashlib
