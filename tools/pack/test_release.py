@@ -154,8 +154,8 @@ class Release(unittest.TestCase):
         for name in ("README.txt", "README.ja.txt"):
             text = texts[name].decode()
             # Users compare these names with what they downloaded, and these texts with what Quillbox shows.
-            for zip_name in map(pack.zip_name, BUILD):
-                self.assertIn(zip_name, text, name)
+            for file_name in [*map(pack.zip_name, BUILD), *map(pack.msi_name, BUILD)]:
+                self.assertIn(file_name, text, name)
             for message in ("指定されたパスに間違いがあります。", "エラー番号:", "場所:",
                             "上記の説明と、エラーの発生したときの簡単な状況を書いて、", "まで連絡してください。"):
                 self.assertIn(message, text, name)
