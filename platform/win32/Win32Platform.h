@@ -31,8 +31,10 @@ public:
     // past MAX_PATH on every Windows: \\?\C:\... or \\?\UNC\server\...; other
     // forms (already extended, devices) as they are.
     static Text ExtendedForm(const Text& sFullPath);
-    // The path with a leading <sWindows>\Sysnative\, the alias by which 32-bit
-    // programs name the real System32, spelt as System32 itself; any other path as it is.
+    // The path in <sWindows>\Sysnative, the alias by which 32-bit programs name
+    // the real System32, made full and spelt with System32 itself; any other path
+    // as it is. Compared as the system would open it: from the current folder,
+    // with / for \, doubled separators and . taken out, \\?\ set aside.
     static Text WithoutSysnative(const Text& sPath, const Text& sWindows);
     // The program's own description, in the user's UI language: Japanese, or English.
     static Text InUserLanguage(Description::Id nWhat);

@@ -175,6 +175,10 @@ TEST_F(PlatformTest, PathsAreRewrittenOnlyWhereTheSystemWouldNotOpenThemAsNamed)
         {u"D:\\Windows\\Sysnative\\a.txt", u"C:\\Windows", u"D:\\Windows\\Sysnative\\a.txt"},
         {u"C:\\Users\\Windows\\Sysnative\\a.txt", u"C:\\Windows", u"C:\\Users\\Windows\\Sysnative\\a.txt"},
         {u"\\Sysnative\\a.txt", u"", u"\\Sysnative\\a.txt"},
+        {u"C:/Windows/Sysnative/a.txt", u"C:\\Windows", u"C:\\Windows\\System32\\a.txt"},
+        {u"C:\\Windows\\\\Sysnative\\a.txt", u"C:\\Windows", u"C:\\Windows\\System32\\a.txt"},
+        {u"C:\\Windows\\.\\Sysnative\\a.txt", u"C:\\Windows", u"C:\\Windows\\System32\\a.txt"},
+        {u"\\\\?\\C:\\Windows\\Sysnative\\a.txt", u"C:\\Windows", u"\\\\?\\C:\\Windows\\System32\\a.txt"},
     };
     for (const auto& alias : aliases)
         EXPECT_EQ(Win32Platform::WithoutSysnative(alias.path, alias.windows), alias.opened);
