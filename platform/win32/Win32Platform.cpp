@@ -99,6 +99,8 @@ bool IsDropList(HDROP hDrop)
 
 Win32Platform::~Win32Platform()
 {
+    if (hwnd_)  // with its controls: no later message finds the object gone
+        DestroyWindow(hwnd_);
     if (font_)
         DeleteObject(font_);
 }
@@ -240,7 +242,7 @@ LRESULT CALLBACK Win32Platform::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
     }
     auto* self = reinterpret_cast<Win32Platform*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!self)
-        return DefDlgProcW(hwnd, msg, wParam, lParam);
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
     // No C++ exception may cross into the system's frames: a failure in a handler
     // that has no catch of its own (the drop's, which allocates) is reported like
     // any other, and the program ends.
@@ -373,6 +375,8 @@ void Win32Platform::CopyField()
 LRESULT CALLBACK Win32Platform::FieldProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     auto* self = reinterpret_cast<Win32Platform*>(GetWindowLongPtrW(GetParent(hwnd), GWLP_USERDATA));
+    if (!self)
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
     if (msg != WM_COPY && msg != WM_CUT)
         return CallWindowProcW(self->fieldProc_, hwnd, msg, wParam, lParam);
     // A copy by the user's keys or menu that fails stays silent, as a field's copy does.
