@@ -366,7 +366,9 @@ void Win32Platform::SelectField(int32_t nStart, int32_t nLength)
 void Win32Platform::CopyField()
 {
     copyFailure_ = nullptr;
+    bCopyField_ = true;
     SendMessageA(txt_, WM_COPY, 0, 0);
+    bCopyField_ = false;
     if (copyFailure_)
         std::rethrow_exception(copyFailure_);
 }
@@ -379,13 +381,15 @@ LRESULT CALLBACK Win32Platform::FieldProc(HWND hwnd, UINT msg, WPARAM wParam, LP
         return DefWindowProcW(hwnd, msg, wParam, lParam);
     if (msg != WM_COPY && msg != WM_CUT)
         return CallWindowProcW(self->fieldProc_, hwnd, msg, wParam, lParam);
-    // A copy by the user's keys or menu that fails stays silent, as a field's copy does.
+    // A copy by the user's keys or menu that fails is heard; the program's own reports.
     try {
         self->CopySelection();
         if (msg == WM_CUT)
             SendMessageW(hwnd, WM_CLEAR, 0, 0);
     } catch (...) {
         self->copyFailure_ = std::current_exception();
+        if (!self->bCopyField_)
+            MessageBeep(MB_ICONWARNING);
     }
     return 0;
 }

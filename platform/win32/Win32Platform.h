@@ -94,5 +94,6 @@ private:
     HWND cmd_[2] = {nullptr, nullptr};
     HFONT font_ = nullptr;  // owned; replaced when the DPI changes
     WNDPROC fieldProc_ = nullptr;     // the field's own, for all but its copy and cut
+    bool bCopyField_ = false;         // while the program's own copy command runs
     std::exception_ptr copyFailure_;  // how the last copy command failed; none if it did not
 };
