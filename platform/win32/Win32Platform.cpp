@@ -408,16 +408,27 @@ void Win32Platform::CopySelection()
     SendMessageW(txt_, EM_GETSEL, reinterpret_cast<WPARAM>(&nStart), reinterpret_cast<LPARAM>(&nEnd));
     if (nEnd <= nStart)
         return;
+    const DWORD nLength = nEnd - nStart;
+    const auto NoMemory = [] { return ErrorInfo{ErrorInfo::OutOfMemory, InUserLanguage(Description::NoMemory)}; };
     std::unique_ptr<void, GlobalFreer> block(GlobalAlloc(GMEM_MOVEABLE, (SIZE_T{nEnd} + 1) * sizeof(wchar_t)));
     auto* const text = block ? static_cast<wchar_t*>(GlobalLock(block.get())) : nullptr;
     if (!text)
-        throw ErrorInfo{ErrorInfo::OutOfMemory, InUserLanguage(Description::NoMemory)};
+        throw NoMemory();
     // The text up to the selection's end, then the selection moved to the front.
-    nEnd = std::min<DWORD>(nEnd, SendMessageW(txt_, WM_GETTEXT, nEnd + 1, reinterpret_cast<LPARAM>(text)));
-    const DWORD nLength = nEnd > nStart ? nEnd - nStart : 0;
-    std::copy(text + nStart, text + nStart + nLength, text);
+    const auto nRead = static_cast<DWORD>(SendMessageW(txt_, WM_GETTEXT, nEnd + 1, reinterpret_cast<LPARAM>(text)));
+    std::copy(text + nStart, text + nEnd, text);
     text[nLength] = L'\0';
     GlobalUnlock(block.get());
+    if (nRead < nEnd)  // the field gave less than it holds: a shorter copy is not the selection
+        throw ErrorInfo{ErrorInfo::InternalError, InUserLanguage(Description::CopyNotMade)};
+    // The block holds the selection alone: a reader may go by its size.
+    if (nStart > 0) {
+        const HGLOBAL shrunk = GlobalReAlloc(block.get(), (SIZE_T{nLength} + 1) * sizeof(wchar_t), GMEM_MOVEABLE);
+        if (!shrunk)
+            throw NoMemory();
+        block.release();
+        block.reset(shrunk);
+    }
 
     constexpr int nTries = 10;
     constexpr DWORD nPause = 100;  // ms

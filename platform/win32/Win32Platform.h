@@ -73,8 +73,9 @@ private:
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void OnCommand(int nId, int nCode);
     static LRESULT CALLBACK FieldProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    // Puts the field's selection on the clipboard; raises ErrorInfo, and then
-    // leaves the clipboard as it was, unless the failure says it was emptied.
+    // Puts the field's selection, and nothing else, on the clipboard; raises
+    // ErrorInfo, and then leaves the clipboard as it was, unless the failure says
+    // it was emptied.
     void CopySelection();
     struct GlobalFreer {
         void operator()(HGLOBAL h) const { GlobalFree(h); }
