@@ -416,11 +416,11 @@ void Win32Platform::CopySelection()
         throw NoMemory();
     // The text up to the selection's end, then the selection moved to the front.
     const auto nRead = static_cast<DWORD>(SendMessageW(txt_, WM_GETTEXT, nEnd + 1, reinterpret_cast<LPARAM>(text)));
+    if (nRead < nEnd)  // the field gave less than it holds: a shorter copy is not the selection
+        throw ErrorInfo{ErrorInfo::InternalError, InUserLanguage(Description::CopyNotMade)};  // freed, locked or not
     std::copy(text + nStart, text + nEnd, text);
     text[nLength] = L'\0';
     GlobalUnlock(block.get());
-    if (nRead < nEnd)  // the field gave less than it holds: a shorter copy is not the selection
-        throw ErrorInfo{ErrorInfo::InternalError, InUserLanguage(Description::CopyNotMade)};
     // The block holds the selection alone: a reader may go by its size.
     if (nStart > 0) {
         const HGLOBAL shrunk = GlobalReAlloc(block.get(), (SIZE_T{nLength} + 1) * sizeof(wchar_t), GMEM_MOVEABLE);
