@@ -34,6 +34,13 @@ Text frmMain::ReadText(const Text& sPath)
         sResult = platform_.BytesToText(std::string_view(bytes).substr(nMark), encoding);
         std::string().swap(bytes);  // the bytes are not needed past this point
         file.reset();               // closes the file
+        // The field ends its text at a NUL character: the copy would be cut short
+        // there without a word. And an empty text would leave on the clipboard
+        // what was there before, to be pasted as if it were the file's.
+        if (sResult.find(u'\0') != Text::npos)
+            throw ErrorInfo{ErrorInfo::InvalidFileFormat, platform_.Describe(Description::Binary)};
+        if (sResult.empty())
+            throw ErrorInfo{ErrorInfo::InputPastEnd, platform_.Describe(Description::Empty)};
     } catch (...) {
         StoreFailure();
         if (Err_.IsPathFailure()) {
@@ -74,7 +81,51 @@ Encoding frmMain::ChooseEncoding(std::string_view bytes, size_t& nMark)
         }
     }
     nMark = 0;
+    // Before the UTF-8 check: ASCII with NUL bytes is valid UTF-8.
+    if (bytes.find('\0') != std::string_view::npos) {
+        if (const auto utf16 = Utf16WithoutMark(bytes))
+            return *utf16;
+    }
     return IsUtf8(bytes) ? Encoding::Utf8 : Encoding::Ansi;
+}
+
+// UTF-16 without a mark is told by where its NUL bytes stand. Every character
+// below U+0100 (line breaks, digits, blanks, Latin letters) has a NUL high
+// byte: at an odd offset in UTF-16 LE, an even one in BE. Only characters at a
+// multiple of U+0100 put a NUL on the other side; in Japanese these are U+3000
+// (the ideographic space) and a few kanji such as U+4E00, and a line's ASCII
+// (its line break alone is two characters) holds at least as many as they do.
+// So the bytes are UTF-16 when:
+// - no code unit is U+0000 (the same in either order): a run of three or more
+//   NUL bytes, as in binary data or a log that a crash left, always makes one;
+// - the NUL bytes on one side are at least twice those on the other: NUL
+//   bytes spread over both sides (binary data, NUL-separated records) are not
+//   text, whichever way they are read;
+// - two of them stand in neighbouring code units, as any two characters below
+//   U+0100 in a row do (a line break, a number): a NUL byte here and there in
+//   8-bit text does not.
+// Anything else is left to the checks after: its NUL bytes then make the text
+// one that is not copied, never a wrong one.
+std::optional<Encoding> frmMain::Utf16WithoutMark(std::string_view bytes)
+{
+    size_t nNuls[2] = {};            // at even offsets (BE's high bytes), at odd ones (LE's)
+    bool bInRow[2] = {}, bLast[2] = {};
+    for (size_t i = 0; i < bytes.size(); i += 2) {
+        // An odd last byte stands alone: the conversion makes it U+FFFD.
+        const bool bNul[2] = {bytes[i] == '\0', i + 1 < bytes.size() && bytes[i + 1] == '\0'};
+        if (bNul[0] && bNul[1])
+            return std::nullopt;
+        for (int k = 0; k < 2; ++k) {
+            nNuls[k] += bNul[k];
+            bInRow[k] = bInRow[k] || (bNul[k] && bLast[k]);
+            bLast[k] = bNul[k];
+        }
+    }
+    if (bInRow[1] && nNuls[1] >= 2 * nNuls[0])
+        return Encoding::Utf16LE;
+    if (bInRow[0] && nNuls[0] >= 2 * nNuls[1])
+        return Encoding::Utf16BE;
+    return std::nullopt;
 }
 
 // The well-formed byte sequences of the Unicode standard (its table 3-7), which
