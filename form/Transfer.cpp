@@ -89,23 +89,23 @@ Encoding frmMain::ChooseEncoding(std::string_view bytes, size_t& nMark)
     return IsUtf8(bytes) ? Encoding::Utf8 : Encoding::Ansi;
 }
 
-// UTF-16 without a mark is told by where its NUL bytes stand. Every character
+// UTF-16 without a mark is told by where its NUL bytes stand. Each character
 // below U+0100 (line breaks, digits, blanks, Latin letters) has a NUL high
 // byte: at an odd offset in UTF-16 LE, an even one in BE. Only characters at a
-// multiple of U+0100 put a NUL on the other side; in Japanese these are U+3000
-// (the ideographic space) and a few kanji such as U+4E00, and a line's ASCII
-// (its line break alone is two characters) holds at least as many as they do.
-// So the bytes are UTF-16 when:
-// - no code unit is U+0000 (the same in either order): a run of three or more
-//   NUL bytes, as in binary data or a log that a crash left, always makes one;
-// - the NUL bytes on one side are at least twice those on the other: NUL
-//   bytes spread over both sides (binary data, NUL-separated records) are not
-//   text, whichever way they are read;
-// - two of them stand in neighbouring code units, as any two characters below
-//   U+0100 in a row do (a line break, a number): a NUL byte here and there in
+// multiple of U+0100 put one on the other side: in Japanese, U+3000 (the
+// ideographic space) and a few kanji such as U+4E00, which the line breaks
+// (two characters each), digits and blanks of real text outnumber; a line
+// indented with U+3000 still has two to one. So the bytes are UTF-16 when:
+// - no code unit is U+0000 (in either order): a run of three NUL bytes or
+//   more, as binary data and a log that a crash cut short hold, makes one;
+// - the NUL bytes on one side are at least twice those on the other: bytes
+//   whose NULs fall on both sides alike (binary data, NUL-separated records)
+//   are not text either way;
+// - two of those stand in neighbouring code units, as any two characters below
+//   U+0100 in a row do (a line break, a number): a stray NUL byte or two in
 //   8-bit text does not.
-// Anything else is left to the checks after: its NUL bytes then make the text
-// one that is not copied, never a wrong one.
+// Bytes that fail are read as before, and their NUL bytes then keep the text
+// from being copied.
 std::optional<Encoding> frmMain::Utf16WithoutMark(std::string_view bytes)
 {
     size_t nNuls[2] = {};            // at even offsets (BE's high bytes), at odd ones (LE's)
