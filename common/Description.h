@@ -5,7 +5,7 @@
 // and chooses; the system's descriptions come from the system, already in it.
 struct Description {
     enum Id { TooLarge, NoMemory, TooLong, Shrank, Device, DeviceOrPipe, FieldFull, ClipboardHeld, CopyNotMade,
-              ClipboardEmptied, SystemError, Count };
+              ClipboardEmptied, Binary, Empty, SystemError, Count };
 
     // In the order of Id: Japanese, English.
     static constexpr const char16_t* Texts[Count][2] = {
@@ -38,6 +38,11 @@ struct Description {
         // ClipboardEmptied: the one failure after which the clipboard is not as it was.
         {u"クリップボードの内容は消去されましたが、テキストをクリップボードにコピーできませんでした。もう一度お試しください。",
          u"The clipboard was emptied, but the text could not be put on it. Please try again."},
+        // Binary: the text holds a NUL character, where the field would cut it short.
+        {u"このファイルにはバイナリ データ (NUL 文字) が含まれているため、コピーしませんでした。",
+         u"This file holds binary data (a NUL character), so it was not copied."},
+        // Empty
+        {u"ファイルが空のため、何もコピーしませんでした。", u"The file is empty, so nothing was copied."},
         // SystemError: for a system error the system has no words for; # is its number.
         {u"Windows のエラー # が発生しました。", u"Windows error #."},
     };

@@ -15,7 +15,8 @@ struct ErrorInfo {
     static constexpr int32_t Overflow = 6;
     static constexpr int32_t OutOfMemory = 7;
     static constexpr int32_t InternalError = 51;
-    static constexpr int32_t InputPastEnd = 62;
+    static constexpr int32_t InputPastEnd = 62;  // also an empty file
+    static constexpr int32_t InvalidFileFormat = 321;
 
     bool IsPathFailure() const
     {

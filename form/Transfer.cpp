@@ -34,6 +34,13 @@ Text frmMain::ReadText(const Text& sPath)
         sResult = platform_.BytesToText(std::string_view(bytes).substr(nMark), encoding);
         std::string().swap(bytes);  // the bytes are not needed past this point
         file.reset();               // closes the file
+        // The field ends its text at a NUL character: the copy would be cut short
+        // there without a word. And an empty text would leave on the clipboard
+        // what was there before, to be pasted as if it were the file's.
+        if (sResult.find(u'\0') != Text::npos)
+            throw ErrorInfo{ErrorInfo::InvalidFileFormat, platform_.Describe(Description::Binary)};
+        if (sResult.empty())
+            throw ErrorInfo{ErrorInfo::InputPastEnd, platform_.Describe(Description::Empty)};
     } catch (...) {
         StoreFailure();
         if (Err_.IsPathFailure()) {
@@ -74,7 +81,51 @@ Encoding frmMain::ChooseEncoding(std::string_view bytes, size_t& nMark)
         }
     }
     nMark = 0;
+    // Before the UTF-8 check: ASCII with NUL bytes is valid UTF-8.
+    if (bytes.find('\0') != std::string_view::npos) {
+        if (const auto utf16 = Utf16WithoutMark(bytes))
+            return *utf16;
+    }
     return IsUtf8(bytes) ? Encoding::Utf8 : Encoding::Ansi;
+}
+
+// UTF-16 without a mark is told by where its NUL bytes stand. Each character
+// below U+0100 (line breaks, digits, blanks, Latin letters) has a NUL high
+// byte: at an odd offset in UTF-16 LE, an even one in BE. Only characters at a
+// multiple of U+0100 put one on the other side: in Japanese, U+3000 (the
+// ideographic space) and a few kanji such as U+4E00, which the line breaks
+// (two characters each), digits and blanks of real text outnumber; a line
+// indented with U+3000 still has two to one. So the bytes are UTF-16 when:
+// - no code unit is U+0000 (in either order): a run of three NUL bytes or
+//   more, as binary data and a log that a crash cut short hold, makes one;
+// - the NUL bytes on one side are at least twice those on the other: bytes
+//   whose NULs fall on both sides alike (binary data, NUL-separated records)
+//   are not text either way;
+// - two of those stand in neighbouring code units, as any two characters below
+//   U+0100 in a row do (a line break, a number): a stray NUL byte or two in
+//   8-bit text does not.
+// Bytes that fail are read as before, and their NUL bytes then keep the text
+// from being copied.
+std::optional<Encoding> frmMain::Utf16WithoutMark(std::string_view bytes)
+{
+    size_t nNuls[2] = {};            // at even offsets (BE's high bytes), at odd ones (LE's)
+    bool bInRow[2] = {}, bLast[2] = {};
+    for (size_t i = 0; i < bytes.size(); i += 2) {
+        // An odd last byte stands alone: the conversion makes it U+FFFD.
+        const bool bNul[2] = {bytes[i] == '\0', i + 1 < bytes.size() && bytes[i + 1] == '\0'};
+        if (bNul[0] && bNul[1])
+            return std::nullopt;
+        for (int k = 0; k < 2; ++k) {
+            nNuls[k] += bNul[k];
+            bInRow[k] = bInRow[k] || (bNul[k] && bLast[k]);
+            bLast[k] = bNul[k];
+        }
+    }
+    if (bInRow[1] && nNuls[1] >= 2 * nNuls[0])
+        return Encoding::Utf16LE;
+    if (bInRow[0] && nNuls[0] >= 2 * nNuls[1])
+        return Encoding::Utf16BE;
+    return std::nullopt;
 }
 
 // The well-formed byte sequences of the Unicode standard (its table 3-7), which

@@ -5,6 +5,7 @@
 #include "platform/Platform.h"
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 // The program's one window and all of its logic. The window itself (controls,
@@ -27,7 +28,8 @@ public:
     // enclose it, blanks around them set aside; any other path as it is.
     static Text UnquotePath(const Text& sPath);
     // The encoding of a file's text, from its bytes: a byte-order mark (its
-    // length goes to nMark), else UTF-8 if the bytes are valid UTF-8, else ANSI.
+    // length goes to nMark), else UTF-16 if its NUL bytes say so, else UTF-8 if
+    // the bytes are valid UTF-8, else ANSI.
     static Encoding ChooseEncoding(std::string_view bytes, size_t& nMark);
 
     // The dialog (Dialog.cpp).
@@ -52,6 +54,8 @@ private:
     // Strictly valid UTF-8: no overlong form, no surrogate, nothing past
     // U+10FFFF, no sequence cut short.
     static bool IsUtf8(std::string_view bytes);
+    // UTF-16 LE or BE, told by where the NUL bytes stand; none if they do not tell.
+    static std::optional<Encoding> Utf16WithoutMark(std::string_view bytes);
 
     // A message box, which the user dismisses; if it cannot be shown, the
     // program ends with 1 at once, as nobody can be told.

@@ -62,20 +62,24 @@ bool DriveExists(const Text& sPath)
     return GetDriveTypeW(root) != DRIVE_NO_ROOT_DIR;
 }
 
+// The path made full as the system makes it: from the current folder, with /
+// as \, and doubled separators, . and .. taken out; empty if it cannot be.
+Text FullPath(const Text& sPath)
+{
+    const DWORD nNeeded = GetFullPathNameW(Wide(sPath), 0, nullptr, nullptr);  // with the terminating NUL
+    Text sFull(nNeeded, u'\0');
+    const DWORD nLength = nNeeded ? GetFullPathNameW(Wide(sPath), nNeeded, Wide(sFull), nullptr) : 0;
+    sFull.resize(nLength < nNeeded ? nLength : 0);
+    return sFull;
+}
+
 // The path to open. Past MAX_PATH characters Windows opens a path only in its
 // extended form (\\?\), unless the system's long-path policy is on: the manifest
 // alone does not do it. Shorter paths stay exactly as given.
 Text OpenablePath(const Text& sPath)
 {
-    const DWORD nNeeded = GetFullPathNameW(Wide(sPath), 0, nullptr, nullptr);
-    if (nNeeded <= MAX_PATH)  // the count includes the terminating NUL
-        return sPath;
-    Text sFull(nNeeded, u'\0');
-    const DWORD nLength = GetFullPathNameW(Wide(sPath), nNeeded, Wide(sFull), nullptr);
-    if (nLength == 0 || nLength >= nNeeded)
-        return sPath;
-    sFull.resize(nLength);
-    return Win32Platform::ExtendedForm(sFull);
+    const Text sFull = FullPath(sPath);
+    return sFull.size() < MAX_PATH ? sPath : Win32Platform::ExtendedForm(sFull);
 }
 
 // Opens the file for reading. A 32-bit program on 64-bit Windows that opens
@@ -120,16 +124,20 @@ Text Win32Platform::WithoutSysnative(const Text& sPath, const Text& sWindows)
 {
     if (sWindows.empty())
         return sPath;
+    // \\?\C:\... is compared as C:\...; a server's \\?\UNC\... is no drive's.
+    const Text sExtended = u"\\\\?\\";
+    const bool bExtended = sPath.compare(0, 4, sExtended) == 0 && sPath.size() > 5 && sPath[5] == u':';
+    Text sFull = FullPath(bExtended ? sPath.substr(4) : sPath);
     Text sAlias = sWindows;
     while (!sAlias.empty() && sAlias.back() == u'\\')
         sAlias.pop_back();
     const size_t nFolder = sAlias.size() + 1;  // where the alias's own name starts
     sAlias += u"\\Sysnative\\";
-    if (sPath.size() < sAlias.size() ||
-        CompareStringOrdinal(Wide(sPath), static_cast<int>(sAlias.size()), Wide(sAlias),
+    if (sFull.size() < sAlias.size() ||
+        CompareStringOrdinal(Wide(sFull), static_cast<int>(sAlias.size()), Wide(sAlias),
                              static_cast<int>(sAlias.size()), TRUE) != CSTR_EQUAL)
         return sPath;
-    return Text(sPath).replace(nFolder, 9, u"System32");
+    return (bExtended ? sExtended : Text()) + sFull.replace(nFolder, 9, u"System32");
 }
 
 Text Win32Platform::ExtendedForm(const Text& sFullPath)

@@ -99,6 +99,8 @@ bool IsDropList(HDROP hDrop)
 
 Win32Platform::~Win32Platform()
 {
+    if (hwnd_)  // with its controls: no later message finds the object gone
+        DestroyWindow(hwnd_);
     if (font_)
         DeleteObject(font_);
 }
@@ -240,7 +242,7 @@ LRESULT CALLBACK Win32Platform::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
     }
     auto* self = reinterpret_cast<Win32Platform*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!self)
-        return DefDlgProcW(hwnd, msg, wParam, lParam);
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
     // No C++ exception may cross into the system's frames: a failure in a handler
     // that has no catch of its own (the drop's, which allocates) is reported like
     // any other, and the program ends.
@@ -364,7 +366,9 @@ void Win32Platform::SelectField(int32_t nStart, int32_t nLength)
 void Win32Platform::CopyField()
 {
     copyFailure_ = nullptr;
+    bCopyField_ = true;
     SendMessageA(txt_, WM_COPY, 0, 0);
+    bCopyField_ = false;
     if (copyFailure_)
         std::rethrow_exception(copyFailure_);
 }
@@ -373,15 +377,19 @@ void Win32Platform::CopyField()
 LRESULT CALLBACK Win32Platform::FieldProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     auto* self = reinterpret_cast<Win32Platform*>(GetWindowLongPtrW(GetParent(hwnd), GWLP_USERDATA));
+    if (!self)
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
     if (msg != WM_COPY && msg != WM_CUT)
         return CallWindowProcW(self->fieldProc_, hwnd, msg, wParam, lParam);
-    // A copy by the user's keys or menu that fails stays silent, as a field's copy does.
+    // A copy by the user's keys or menu that fails is heard; the program's own reports.
     try {
         self->CopySelection();
         if (msg == WM_CUT)
             SendMessageW(hwnd, WM_CLEAR, 0, 0);
     } catch (...) {
         self->copyFailure_ = std::current_exception();
+        if (!self->bCopyField_)
+            MessageBeep(MB_ICONWARNING);
     }
     return 0;
 }
@@ -400,16 +408,27 @@ void Win32Platform::CopySelection()
     SendMessageW(txt_, EM_GETSEL, reinterpret_cast<WPARAM>(&nStart), reinterpret_cast<LPARAM>(&nEnd));
     if (nEnd <= nStart)
         return;
+    const DWORD nLength = nEnd - nStart;
+    const auto NoMemory = [] { return ErrorInfo{ErrorInfo::OutOfMemory, InUserLanguage(Description::NoMemory)}; };
     std::unique_ptr<void, GlobalFreer> block(GlobalAlloc(GMEM_MOVEABLE, (SIZE_T{nEnd} + 1) * sizeof(wchar_t)));
     auto* const text = block ? static_cast<wchar_t*>(GlobalLock(block.get())) : nullptr;
     if (!text)
-        throw ErrorInfo{ErrorInfo::OutOfMemory, InUserLanguage(Description::NoMemory)};
+        throw NoMemory();
     // The text up to the selection's end, then the selection moved to the front.
-    nEnd = std::min<DWORD>(nEnd, SendMessageW(txt_, WM_GETTEXT, nEnd + 1, reinterpret_cast<LPARAM>(text)));
-    const DWORD nLength = nEnd > nStart ? nEnd - nStart : 0;
-    std::copy(text + nStart, text + nStart + nLength, text);
+    const auto nRead = static_cast<DWORD>(SendMessageW(txt_, WM_GETTEXT, nEnd + 1, reinterpret_cast<LPARAM>(text)));
+    if (nRead < nEnd)  // the field gave less than it holds: a shorter copy is not the selection
+        throw ErrorInfo{ErrorInfo::InternalError, InUserLanguage(Description::CopyNotMade)};  // freed, locked or not
+    std::copy(text + nStart, text + nEnd, text);
     text[nLength] = L'\0';
     GlobalUnlock(block.get());
+    // The block holds the selection alone: a reader may go by its size.
+    if (nStart > 0) {
+        const HGLOBAL shrunk = GlobalReAlloc(block.get(), (SIZE_T{nLength} + 1) * sizeof(wchar_t), GMEM_MOVEABLE);
+        if (!shrunk)
+            throw NoMemory();
+        block.release();
+        block.reset(shrunk);
+    }
 
     constexpr int nTries = 10;
     constexpr DWORD nPause = 100;  // ms

@@ -31,8 +31,10 @@ public:
     // past MAX_PATH on every Windows: \\?\C:\... or \\?\UNC\server\...; other
     // forms (already extended, devices) as they are.
     static Text ExtendedForm(const Text& sFullPath);
-    // The path with a leading <sWindows>\Sysnative\, the alias by which 32-bit
-    // programs name the real System32, spelt as System32 itself; any other path as it is.
+    // The path in <sWindows>\Sysnative, the alias by which 32-bit programs name
+    // the real System32, made full and spelt with System32 itself; any other path
+    // as it is. Compared as the system would open it: from the current folder,
+    // with / for \, doubled separators and . taken out, \\?\ set aside.
     static Text WithoutSysnative(const Text& sPath, const Text& sWindows);
     // The program's own description, in the user's UI language: Japanese, or English.
     static Text InUserLanguage(Description::Id nWhat);
@@ -71,8 +73,9 @@ private:
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     void OnCommand(int nId, int nCode);
     static LRESULT CALLBACK FieldProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    // Puts the field's selection on the clipboard; raises ErrorInfo, and then
-    // leaves the clipboard as it was, unless the failure says it was emptied.
+    // Puts the field's selection, and nothing else, on the clipboard; raises
+    // ErrorInfo, and then leaves the clipboard as it was, unless the failure says
+    // it was emptied.
     void CopySelection();
     struct GlobalFreer {
         void operator()(HGLOBAL h) const { GlobalFree(h); }
@@ -92,5 +95,6 @@ private:
     HWND cmd_[2] = {nullptr, nullptr};
     HFONT font_ = nullptr;  // owned; replaced when the DPI changes
     WNDPROC fieldProc_ = nullptr;     // the field's own, for all but its copy and cut
+    bool bCopyField_ = false;         // while the program's own copy command runs
     std::exception_ptr copyFailure_;  // how the last copy command failed; none if it did not
 };

@@ -73,7 +73,7 @@ protected:
     {
         app = std::make_unique<AppRun>(L"", AppRun::Start::AtOnce, L"", show);
         ASSERT_NO_FATAL_FAILURE(TakeShownDialog());
-        if (show != SW_SHOWMINNOACTIVE && show != SW_SHOWNOACTIVATE) {
+        if (show != SW_SHOWMINNOACTIVE && show != SW_SHOWNOACTIVATE && show != SW_SHOWNA) {
             ASSERT_TRUE(WaitUntil(3s, [&] { return app->Focus() == field; })) << "the focus is not in the field";
         }
     }
@@ -310,18 +310,21 @@ TEST_F(Dialog, StartedMinimisedComesUpAtItsOwnSize)
 }
 
 // A launcher that keeps the focus for itself asks for the window without
-// activation: it comes up behind, and takes the focus once clicked.
+// activation, by either command: it comes up behind, and takes the focus once clicked.
 TEST_F(Dialog, StartedWithoutActivationLeavesTheFocusWithTheStarter)
 {
-    ASSERT_NO_FATAL_FAILURE(Open(SW_SHOWNOACTIVATE));
-    EXPECT_TRUE(WaitUntil(2s, [&] { return IsWindowVisible(form) != FALSE; }));
-    EXPECT_FALSE(IsIconic(form));
-    EXPECT_NE(GetForegroundWindow(), form);
-    EXPECT_EQ(app->Focus(), nullptr);
-    Click(CentreOnScreen(field));
-    ExpectFocus(field, "the field");
-    Press(Tap(VK_ESCAPE));
-    ExpectEndedUntouched();
+    for (const WORD show : {SW_SHOWNOACTIVATE, SW_SHOWNA}) {
+        SCOPED_TRACE(show == SW_SHOWNA ? "SW_SHOWNA" : "SW_SHOWNOACTIVATE");
+        ASSERT_NO_FATAL_FAILURE(Open(show));
+        EXPECT_TRUE(WaitUntil(2s, [&] { return IsWindowVisible(form) != FALSE; }));
+        EXPECT_FALSE(IsIconic(form));
+        EXPECT_NE(GetForegroundWindow(), form);
+        EXPECT_EQ(app->Focus(), nullptr);
+        Click(CentreOnScreen(field));
+        ExpectFocus(field, "the field");
+        Press(Tap(VK_ESCAPE));
+        ExpectEndedUntouched();
+    }
 }
 
 // ---- the keys and buttons ----

@@ -12,13 +12,12 @@ namespace {
 
 // What the user gets.
 struct Outcome {
-    enum Kind { Copy, Quiet, PathWarning, Report } kind;
+    enum Kind { Copy, PathWarning, Report } kind;
     std::wstring text;  // Copy: the clipboard's text; Report: the description, line 3
     int code = 0;       // Report
     const wchar_t* place = L"frmMain!ReadText";  // Report
 };
 Outcome Copies(std::wstring text) { return {Outcome::Copy, std::move(text)}; }
-const Outcome Nothing{Outcome::Quiet, L""};  // no message, the clipboard as it was
 const Outcome Warns{Outcome::PathWarning, L""};
 Outcome Reports(int code, std::wstring description, const wchar_t* place = L"frmMain!ReadText")
 {
@@ -28,21 +27,13 @@ Outcome Reports(int code, std::wstring description, const wchar_t* place = L"frm
 const std::wstring TooLarge = L"The file is 2 GB or larger. Quillbox copies files smaller than 2 GB.";
 const std::wstring Shrank = L"The file became shorter while it was being read. Nothing was copied.";
 const std::wstring ClipboardHeld = L"Another program is holding the clipboard, so nothing was copied. Please try again.";
+const std::wstring Binary = L"This file holds binary data (a NUL character), so it was not copied.";
+const std::wstring Empty = L"The file is empty, so nothing was copied.";
 const std::wstring TooLargeInJapanese =
     L"ファイルのサイズが 2 GB 以上です。Quillbox でコピーできるのは 2 GB 未満のファイルです。";
 // The text of a file that today's Notepad saves: UTF-8 without a mark.
 const std::wstring Notes = L"café 日本語 ✓\r\n";
 const std::string NotesInUtf8 = "caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E \xE2\x9C\x93\r\n";
-
-// The text the system's converter makes of bytes in the ANSI code page.
-std::wstring Ansi(const std::string& bytes)
-{
-    std::wstring text(bytes.size(), L'\0');
-    const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(),
-                                      static_cast<int>(text.size()));
-    text.resize(static_cast<size_t>(n));
-    return text;
-}
 
 std::string AllByteValuesButNul()
 {
@@ -225,8 +216,8 @@ const Case cases[] = {
      "error 5 without administrator rights: the same warning"},
     {"LinuxFifoWithoutWriter", [](Stage& s) { return s.Fifo(L"fifo"); }, Warns, "no such thing"},
     {"LinuxDevZero", [](Stage&) { return std::wstring(L"Z:\\dev\\zero"); }, Warns, "no such thing"},
-    // Linux reports no length for its /proc files: they copy as empty files do.
-    {"LinuxProcFile", [](Stage&) { return std::wstring(L"Z:\\proc\\version"); }, Nothing, "no such thing"},
+    // Linux reports no length for its /proc files: to Quillbox they are empty.
+    {"LinuxProcFile", [](Stage&) { return std::wstring(L"Z:\\proc\\version"); }, Reports(62, Empty), "no such thing"},
     // ---- files that others hold ----
     {"HeldWithoutSharing", [](Stage& s) { return s.Held(s.File(L"held.txt", "held"), GENERIC_READ, 0); }, Warns},
     // Wine keeps byte-range locks from other locks only, not from reads.
@@ -250,11 +241,15 @@ const Case cases[] = {
      },
      Copies(L"still here")},
     // ---- contents ----
-    {"EmptyFile", [](Stage& s) { return s.File(L"empty.txt", ""); }, Nothing},
+    // Nothing to copy, and the clipboard's text must not pass for the file's.
+    {"EmptyFile", [](Stage& s) { return s.File(L"empty.txt", ""); }, Reports(62, Empty)},
+    {"OnlyAByteOrderMark", [](Stage& s) { return s.File(L"mark.txt", "\xEF\xBB\xBF"); }, Reports(62, Empty)},
     {"OneCharacter", [](Stage& s) { return s.File(L"one.txt", "x"); }, Copies(L"x")},
-    {"NulBytes", [](Stage& s) { return s.File(L"zeros.bin", std::string("before\0after", 12)); }, Copies(L"before")},
+    // The field would copy the text only up to its first NUL.
+    {"NulBytes", [](Stage& s) { return s.File(L"zeros.log", "before" + std::string(600, '\0') + "after"); },
+     Reports(321, Binary)},
     {"BinaryFile", [](Stage& s) { return s.File(L"all.bin", AllByteValuesButNul() + std::string(1, '\0') + "tail"); },
-     Copies(Ansi(AllByteValuesButNul()))},
+     Reports(321, Binary)},
     {"OnlyCr", [](Stage& s) { return s.File(L"cr.txt", "a\rb\r\rc\r"); }, Copies(L"a\rb\r\rc\r")},
     {"OnlyLf", [](Stage& s) { return s.File(L"lf.txt", "\na\nb\n\n"); }, Copies(L"\na\nb\n\n")},
     {"MixedLineBreaks", [](Stage& s) { return s.File(L"mixed.txt", "a\r\nb\nc\rd\n\re\r\n"); },
@@ -276,6 +271,11 @@ const Case cases[] = {
      [](Stage& s) {
          s.NeedCodePage(932);
          return s.File(L"notepad.txt", NotesInUtf8);
+     },
+     Copies(Notes)},
+    {"Utf16LeWithoutAMark",
+     [](Stage& s) {
+         return s.File(L"unicode.txt", std::string(reinterpret_cast<const char*>(Notes.data()), Notes.size() * 2));
      },
      Copies(Notes)},
     {"Utf16LeWithAMark",

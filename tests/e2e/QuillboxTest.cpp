@@ -69,12 +69,6 @@ TEST_F(CopyFromCommandLine, ShiftJisBytesBecomeTheSameJapaneseUnderCodePage932)
     EXPECT_EQ(clipboard::Text(), std::wstring(L"日本語のテキスト\r\n半角ｶﾅ"));
 }
 
-TEST_F(CopyFromCommandLine, AnEmptyFileLeavesTheClipboardAsItWas)
-{
-    ExpectQuietCopy(folder.File(L"empty.txt", ""));
-    ExpectClipboardUntouched();
-}
-
 // ---- failures: a message box, and the end only once it is dismissed ----
 
 class FailureMessage : public QuillboxTest {

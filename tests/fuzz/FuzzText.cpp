@@ -49,8 +49,12 @@ void CheckBytes(std::string_view bytes)
     size_t nMark = 99;
     const Encoding encoding = frmMain::ChooseEncoding(bytes, nMark);
     Check(nMark <= bytes.size() && nMark <= 4);
-    // Of the marks only UTF-8's is valid UTF-8 itself.
-    Check((encoding == Encoding::Utf8 && nMark == 0) == (IsUtf8(bytes) && bytes.substr(0, 3) != "\xEF\xBB\xBF"));
+    // Bytes without a NUL byte are never UTF-16 without a mark (so no 8-bit
+    // file reads otherwise than before); of the marks only UTF-8's is valid UTF-8 itself.
+    if (nMark == 0 && (encoding == Encoding::Utf16LE || encoding == Encoding::Utf16BE))
+        Check(bytes.find('\0') != std::string_view::npos);
+    else
+        Check((encoding == Encoding::Utf8 && nMark == 0) == (IsUtf8(bytes) && bytes.substr(0, 3) != "\xEF\xBB\xBF"));
     Check(encoding != Encoding::Ansi || nMark == 0);
 
     // UTF-16: a unit for every two bytes, and U+FFFD for an odd one.

@@ -5,8 +5,16 @@ namespace {
 
 using namespace std::string_literals;
 
+std::string Utf16(std::u16string_view text, bool bBigEndian = false)
+{
+    std::string bytes;
+    for (const char16_t c : text)
+        bytes += bBigEndian ? std::string{char(c >> 8), char(c)} : std::string{char(c), char(c >> 8)};
+    return bytes;
+}
+
 // The encoding a file's bytes are read in, and the length of the mark before its text.
-TEST(ChooseEncoding, AMarkFirstThenValidUtf8ThenAnsi)
+TEST(ChooseEncoding, AMarkFirstThenUtf16ByItsNulBytesThenValidUtf8ThenAnsi)
 {
     const struct {
         std::string bytes;
@@ -26,6 +34,15 @@ TEST(ChooseEncoding, AMarkFirstThenValidUtf8ThenAnsi)
         {"\xFF", Encoding::Ansi, 0},
         {"\xFE", Encoding::Ansi, 0},
         {"\0\0\xFE"s, Encoding::Ansi, 0},
+        // no mark: UTF-16 where its NUL bytes say so, none standing for U+0000
+        {Utf16(u"Text\r\n"), Encoding::Utf16LE, 0},
+        {Utf16(u"Text\r\n", true), Encoding::Utf16BE, 0},
+        {Utf16(u"第一章　2024年\r\n一　はじめに\r\n"), Encoding::Utf16LE, 0},  // U+4E00, U+3000
+        {Utf16(u"ab") + "c", Encoding::Utf16LE, 0},                            // cut short in a unit
+        {Utf16(u"log\r\n") + std::string(6, '\0') + Utf16(u"more"), Encoding::Utf8, 0},
+        {"crash\0\0\0\0\0\0\0\0log"s, Encoding::Utf8, 0},
+        {"before\0after\0"s, Encoding::Utf8, 0},  // a NUL byte here and there
+        {"a\0b\0\0c\0d"s, Encoding::Utf8, 0},    // as many on both sides
         // no mark: valid UTF-8 (pure ASCII reads the same either way), else ANSI
         {"", Encoding::Utf8, 0},
         {"x", Encoding::Utf8, 0},

@@ -97,21 +97,26 @@ TEST_F(StartTest, BlanksAloneAreNoArgument)
     EXPECT_FALSE(Logged("Open"));
 }
 
-TEST_F(StartTest, EmptyFileLeavesTheClipboardAndSaysNothing)
+// A text the field cannot carry whole, or none at all, is reported, not copied.
+TEST_F(StartTest, AFileWithNoTextOrWithANulIsReportedAndNothingCopied)
 {
-    platform.files[u"empty"] = "";
-    EXPECT_EQ(Start(u"q.exe empty"), 0u);
-    EXPECT_EQ(platform.clipboard, u"sentinel");
-    EXPECT_TRUE(platform.messages.empty());
-    EXPECT_TRUE(Logged("CopyField"));
-}
-
-TEST_F(StartTest, SelectionCoversWhatTheFieldHoldsNotWhatWasSet)
-{
-    platform.files[u"nul"] = std::string("before\0after", 12);
-    EXPECT_EQ(Start(u"q.exe nul"), 0u);
-    EXPECT_EQ(platform.selLength, 6);
-    EXPECT_EQ(platform.clipboard, u"before");
+    const struct {
+        std::string bytes;
+        ErrorInfo failure;
+    } files[] = {
+        {"", {62, u"The file is empty, so nothing was copied."}},
+        {"\xFF\xFE", {62, u"The file is empty, so nothing was copied."}},
+        {std::string("before\0after", 12), {321, u"This file holds binary data (a NUL character), so it was not copied."}},
+    };
+    for (const auto& file : files) {
+        platform.messages.clear();
+        platform.files[u"f"] = file.bytes;
+        EXPECT_EQ(Start(u"q.exe f"), 1u);
+        ASSERT_EQ(platform.messages.size(), 1u);
+        EXPECT_EQ(platform.messages[0].sText, frmMain::ReportText(u"frmMain!ReadText", file.failure, Program::Version));
+        EXPECT_EQ(platform.clipboard, u"sentinel");
+        EXPECT_FALSE(platform.fileOpen);
+    }
 }
 
 // A failure other than the three path failures: the report names the catching

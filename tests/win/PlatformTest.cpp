@@ -19,6 +19,15 @@ std::wstring selfPath;
 
 Text T(const std::wstring& s) { return Text(s.begin(), s.end()); }
 
+std::wstring opened;  // the name last given to CreateFileW, while NoteOpened stands in for it
+decltype(&CreateFileW) realCreateFileW = nullptr;
+HANDLE WINAPI NoteOpened(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                         DWORD flags, HANDLE pattern)
+{
+    opened = name;
+    return realCreateFileW(name, access, share, security, disposition, flags, pattern);
+}
+
 class PlatformTest : public ::testing::Test {
 protected:
     Win32Platform platform{GetModuleHandleW(nullptr), SW_HIDE};
@@ -175,6 +184,10 @@ TEST_F(PlatformTest, PathsAreRewrittenOnlyWhereTheSystemWouldNotOpenThemAsNamed)
         {u"D:\\Windows\\Sysnative\\a.txt", u"C:\\Windows", u"D:\\Windows\\Sysnative\\a.txt"},
         {u"C:\\Users\\Windows\\Sysnative\\a.txt", u"C:\\Windows", u"C:\\Users\\Windows\\Sysnative\\a.txt"},
         {u"\\Sysnative\\a.txt", u"", u"\\Sysnative\\a.txt"},
+        {u"C:/Windows/Sysnative/a.txt", u"C:\\Windows", u"C:\\Windows\\System32\\a.txt"},
+        {u"C:\\Windows\\\\Sysnative\\a.txt", u"C:\\Windows", u"C:\\Windows\\System32\\a.txt"},
+        {u"C:\\Windows\\.\\Sysnative\\a.txt", u"C:\\Windows", u"C:\\Windows\\System32\\a.txt"},
+        {u"\\\\?\\C:\\Windows\\Sysnative\\a.txt", u"C:\\Windows", u"\\\\?\\C:\\Windows\\System32\\a.txt"},
     };
     for (const auto& alias : aliases)
         EXPECT_EQ(Win32Platform::WithoutSysnative(alias.path, alias.windows), alias.opened);
@@ -190,7 +203,10 @@ TEST_F(PlatformTest, PathsAreRewrittenOnlyWhereTheSystemWouldNotOpenThemAsNamed)
         ASSERT_TRUE(CreateDirectoryW(made.back().c_str(), nullptr));
     }
     const std::wstring file = Make(folders + L"deep.txt", "deep");
+    realCreateFileW = PatchImport("kernel32.dll", "CreateFileW", &NoteOpened);
     EXPECT_EQ(ReadAll(file), u"deep");
+    PatchImport("kernel32.dll", "CreateFileW", realCreateFileW);
+    EXPECT_EQ(opened.substr(0, 4), L"\\\\?\\") << "Windows opens it only so, Wine either way";
     EXPECT_EQ(ReadAll(file + L"  "), u"deep");
     EXPECT_EQ(ReadAll(made.back() + L"..\\" + last + L"\\deep.txt"), u"deep");
     DeleteFileW(file.c_str());
@@ -354,6 +370,7 @@ TEST_F(PlatformTest, SystemErrorsGetThePathCodesOrAnUnusedOneAndTheSystemsWords)
         {ERROR_NETNAME_DELETED, 76},  // a share that went away
         {ERROR_DEV_NOT_EXIST, 76},
         {ERROR_BAD_NETPATH, 76},
+        {ERROR_BAD_NET_NAME, 76},     // a share that is not there
         {ERROR_NOT_CONNECTED, 76},    // a mapped drive whose connection is gone
         {ERROR_REM_NOT_LIST, 76},
         {ERROR_CONNECTION_UNAVAIL, 76},
@@ -395,12 +412,14 @@ protected:
         return ClipboardText();
     }
 
-    static Text ClipboardText()
+    static Text ClipboardText(SIZE_T* pSize = nullptr)
     {
         Text s;
         EXPECT_TRUE(OpenClipboard(nullptr));
         if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
             s = FromWide(static_cast<const wchar_t*>(GlobalLock(h)));
+            if (pSize)
+                *pSize = GlobalSize(h);
             GlobalUnlock(h);
         }
         CloseClipboard();
@@ -421,13 +440,14 @@ public:
     }
 };
 
-// The field's copy command: the selection on the clipboard, or a failure that
-// leaves the clipboard as it was (but for one, which says it was emptied),
-// while another thread holds the clipboard open, or a system call fails.
+// The field's copy command, and the user's cut, in the same conditions: the
+// selection on the clipboard, or a failure that leaves the clipboard (but for
+// one, which says it was emptied) and the field as they were, while another
+// thread or program holds the clipboard open, or a system call fails.
 struct Copying {
     const char* name;
-    DWORD nHeld;               // ms the clipboard is held open from before the copy
-    enum { None, GlobalAlloc, SetClipboardData } failing;
+    DWORD nHeld;               // ms another thread holds the clipboard open from before the copy
+    enum { None, GlobalAlloc, OpenClipboard, EmptyClipboard, SetClipboardData } failing;
     int32_t nCode;             // the failure; 0: the copy is made
     Description::Id nWhat;     // its description
     const wchar_t* clipboard;  // afterwards
@@ -436,58 +456,81 @@ void PrintTo(const Copying& c, std::ostream* out) { *out << c.name; }
 
 class FieldCopy : public FieldTest, public ::testing::WithParamInterface<Copying> {
 protected:
-    static HGLOBAL WINAPI NoMemory(UINT, SIZE_T)
-    {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
-    static HANDLE WINAPI NoData(UINT, HANDLE)
-    {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
+    static inline int nOpens = 0;
+    static inline std::vector<DWORD> pauses;
+    static HGLOBAL WINAPI NoMemory(UINT, SIZE_T) { SetLastError(ERROR_NOT_ENOUGH_MEMORY); return nullptr; }
+    static BOOL WINAPI HeldElsewhere(HWND) { ++nOpens; SetLastError(ERROR_ACCESS_DENIED); return FALSE; }
+    // Sleep(0) is a yield of the runtime's own (seen in the 32-bit build), not a pause.
+    static void WINAPI NotePause(DWORD nMs) { if (nMs) pauses.push_back(nMs); }
+    static BOOL WINAPI NotEmptied() { SetLastError(ERROR_ACCESS_DENIED); return FALSE; }
+    static HANDLE WINAPI NoData(UINT, HANDLE) { SetLastError(ERROR_NOT_ENOUGH_MEMORY); return nullptr; }
+    // By Copying's failing: the call that fails, and what stands in for it.
+    static inline const struct { const char* dll; const char* function; void* replacement; } failings[] = {
+        {}, {"kernel32.dll", "GlobalAlloc", reinterpret_cast<void*>(&NoMemory)},
+        {"user32.dll", "OpenClipboard", reinterpret_cast<void*>(&HeldElsewhere)},
+        {"user32.dll", "EmptyClipboard", reinterpret_cast<void*>(&NotEmptied)},
+        {"user32.dll", "SetClipboardData", reinterpret_cast<void*>(&NoData)},
+    };
 };
 
 TEST_P(FieldCopy, CopiesTheSelectionOrLeavesTheClipboardAsItWas)
 {
     const Copying& row = GetParam();
-    PutOnClipboard(nullptr, L"sentinel");
-    platform.SetFieldText(u"a path.txt");
-    platform.SelectField(2, 4);
-    const HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    bool bHeld = false;
-    std::thread holder([&] {
-        bHeld = row.nHeld && OpenClipboard(nullptr);
-        SetEvent(ready);
-        if (bHeld) {
-            Sleep(row.nHeld);
-            CloseClipboard();
+    for (const UINT command : {WM_COPY, WM_CUT}) {
+        SCOPED_TRACE(command == WM_COPY ? "the copy command" : "a cut");
+        PutOnClipboard(nullptr, L"sentinel");
+        platform.SetFieldText(u"a path.txt");
+        platform.SelectField(2, 4);
+        const HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        bool bHeld = false;
+        std::thread holder([&] {
+            bHeld = row.nHeld && OpenClipboard(nullptr);
+            SetEvent(ready);
+            if (bHeld) {
+                Sleep(row.nHeld);
+                CloseClipboard();
+            }
+        });
+        WaitForSingleObject(ready, 5000);
+        CloseHandle(ready);
+        EXPECT_EQ(bHeld, row.nHeld != 0) << "the clipboard could not be held";
+        const auto& failing = failings[row.failing];
+        void* const real = failing.dll ? PatchImport(failing.dll, failing.function, failing.replacement) : nullptr;
+        EXPECT_EQ(real != nullptr, failing.dll != nullptr) << "no import to make fail";
+        // A held clipboard: the tries, and the pauses between them as asked for, not as timed.
+        void* const realSleep = row.failing == Copying::OpenClipboard
+                                    ? PatchImport("kernel32.dll", "Sleep", reinterpret_cast<void*>(&NotePause)) : nullptr;
+        nOpens = 0;
+        pauses.clear();
+        std::optional<ErrorInfo> failure;
+        try {
+            if (command == WM_COPY)
+                platform.CopyField();
+            else
+                SendMessageW(platform.FieldWindow(), WM_CUT, 0, 0);
+        } catch (const ErrorInfo& caught) {
+            failure = caught;
         }
-    });
-    WaitForSingleObject(ready, 5000);
-    CloseHandle(ready);
-    EXPECT_EQ(bHeld, row.nHeld != 0) << "the clipboard could not be held";
-    decltype(&NoMemory) realGlobalAlloc = nullptr;
-    decltype(&NoData) realSetClipboardData = nullptr;
-    if (row.failing == Copying::GlobalAlloc)
-        realGlobalAlloc = PatchImport("kernel32.dll", "GlobalAlloc", &NoMemory);
-    if (row.failing == Copying::SetClipboardData)
-        realSetClipboardData = PatchImport("user32.dll", "SetClipboardData", &NoData);
-    EXPECT_EQ(realGlobalAlloc || realSetClipboardData, row.failing != Copying::None) << "no import to make fail";
-    std::optional<ErrorInfo> failure;
-    try {
-        platform.CopyField();
-    } catch (const ErrorInfo& caught) {
-        failure = caught;
+        if (real)
+            PatchImport(failing.dll, failing.function, real);
+        if (realSleep)
+            PatchImport("kernel32.dll", "Sleep", realSleep);
+        holder.join();
+        if (command == WM_COPY) {
+            EXPECT_EQ(failure ? failure->Code : 0, row.nCode);
+            EXPECT_EQ(failure ? failure->Message : Text(), row.nCode ? Description::Of(row.nWhat, false) : Text());
+        }
+        if (row.failing == Copying::OpenClipboard) {
+            EXPECT_EQ(nOpens, 10);
+            EXPECT_EQ(pauses, std::vector<DWORD>(9, 100));
+        }
+        SIZE_T nSize = 0;
+        EXPECT_EQ(ClipboardText(&nSize), FromWide(row.clipboard));
+        if (!row.nCode) {
+            EXPECT_EQ(nSize, 5 * sizeof(wchar_t)) << "the block holds more than the selection and its NUL";
+        }
+        EXPECT_EQ(platform.FieldText(), command == WM_CUT && !row.nCode ? u"a .txt" : u"a path.txt");
     }
-    if (realGlobalAlloc)
-        PatchImport("kernel32.dll", "GlobalAlloc", realGlobalAlloc);
-    if (realSetClipboardData)
-        PatchImport("user32.dll", "SetClipboardData", realSetClipboardData);
-    holder.join();
-    EXPECT_EQ(failure ? failure->Code : 0, row.nCode);
-    EXPECT_EQ(failure ? failure->Message : Text(), row.nCode ? Description::Of(row.nWhat, false) : Text());
-    EXPECT_EQ(ClipboardText(), FromWide(row.clipboard));
 
     // An empty selection copies nothing, and leaves the clipboard alone.
     PutOnClipboard(nullptr, L"sentinel");
@@ -501,8 +544,10 @@ constexpr auto Held = static_cast<int32_t>(HRESULT_FROM_WIN32(ERROR_CLIPBOARD_NO
 const Copying copyings[] = {
     {"Made", 0, Copying::None, 0, Description::Count, L"path"},
     {"MadeOnceTheClipboardIsFreeAgain", 300, Copying::None, 0, Description::Count, L"path"},
-    {"NotWhileAnotherHoldsTheClipboard", 3000, Copying::None, Held, Description::ClipboardHeld, L"sentinel"},
+    {"NotWhileAnotherHoldsTheClipboard", 0, Copying::OpenClipboard, Held, Description::ClipboardHeld, L"sentinel"},
     {"NotWithoutMemoryForTheText", 0, Copying::GlobalAlloc, 7, Description::NoMemory, L"sentinel"},
+    {"NotWhenTheClipboardCannotBeEmptied", 0, Copying::EmptyClipboard, static_cast<int32_t>(CLIPBRD_E_CANT_EMPTY),
+     Description::CopyNotMade, L"sentinel"},
     {"NotWhenTheClipboardTakesNoText", 0, Copying::SetClipboardData, static_cast<int32_t>(CLIPBRD_E_CANT_SET),
      Description::ClipboardEmptied, L""},
 };
