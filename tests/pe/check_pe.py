@@ -36,6 +36,7 @@ SEM_FAILCRITICALERRORS = 0x1
 SECURITY_SQOS_PRESENT, SECURITY_IDENTIFICATION, SECURITY_QOS_BITS = 0x100000, 0x10000, 0x1f0000
 LOAD_LIBRARY_SEARCH_SYSTEM32 = 0x800
 MACHINES = {pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"]: 64, pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"]: 32}
+RT_STRING = 6
 RT_GROUP_ICON = 14
 RT_MANIFEST = 24
 # Windows 10 and 11, the only systems the manifest names.
@@ -349,10 +350,11 @@ class ExeChecks(unittest.TestCase):
                         yield lang
 
     def test_resources_are_japanese(self):
+        # The strings (the installer's right-click label) are in English as well.
         for rtype in self.pe.DIRECTORY_ENTRY_RESOURCE.entries:
             for rid in rtype.directory.entries:
-                for lang in rid.directory.entries:
-                    self.assertEqual(lang.id, 0x0411, f"resource type {rtype.id} id {rid.id}")
+                self.assertEqual([lang.id for lang in rid.directory.entries],
+                                 [0x0409, 0x0411] if rtype.id == RT_STRING else [0x0411], f"type {rtype.id} id {rid.id}")
 
     def test_version_block(self):
         fixed = self.pe.VS_FIXEDFILEINFO[0]

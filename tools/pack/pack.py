@@ -1,10 +1,12 @@
-"""The release's packing part; tools/release builds (and signs) the executables and runs it.
+"""The release's packing part; tools/release builds (and signs) the executables
+and the installers (msi.py) and runs it.
 
-    pack.py --out DIR --x64 EXE --x86 EXE
+    pack.py --out DIR --x64 EXE --x86 EXE --x64-msi MSI --x86-msi MSI
 
 Writes DIR/Quillbox-<version>-win-x64.zip and -win-x86.zip, each holding
 Quillbox.exe, README.txt (docs/guide.md), README.ja.txt (docs/guide.ja.md) and
-LICENSE.txt, and DIR/SHA256SUMS. The version is the program's own, from
+LICENSE.txt; the installers as DIR/Quillbox-<version>-win-x64.msi and -win-x86.msi;
+and DIR/SHA256SUMS. The version is the program's own, from
 common/Program.h; every entry's time is SOURCE_DATE_EPOCH. The same inputs give
 the same bytes.
 
@@ -42,6 +44,10 @@ def version():
 
 def zip_name(architecture):
     return f"Quillbox-{version()}-win-{architecture}.zip"
+
+
+def msi_name(architecture):
+    return f"Quillbox-{version()}-win-{architecture}.msi"
 
 
 def width(text):
@@ -105,15 +111,16 @@ def main():
     parser.add_argument("--out", required=True, type=Path)
     for architecture in ARCHITECTURES:
         parser.add_argument(f"--{architecture}", required=True, type=Path, help="its Quillbox.exe")
+        parser.add_argument(f"--{architecture}-msi", required=True, type=Path, help="its installer")
     args = parser.parse_args()
     epoch = int(os.environ["SOURCE_DATE_EPOCH"])
     args.out.mkdir(parents=True, exist_ok=True)
-    sums = []
     for architecture in ARCHITECTURES:
-        name = zip_name(architecture)
         exe = getattr(args, architecture).read_bytes()
-        write_zip(args.out / name, [("Quillbox.exe", exe)] + texts(), epoch)
-        sums.append(f"{hashlib.sha256((args.out / name).read_bytes()).hexdigest()}  {name}\n")
+        write_zip(args.out / zip_name(architecture), [("Quillbox.exe", exe)] + texts(), epoch)
+        (args.out / msi_name(architecture)).write_bytes(getattr(args, f"{architecture}_msi").read_bytes())
+    sums = [f"{hashlib.sha256((args.out / name).read_bytes()).hexdigest()}  {name}\n"
+            for name in [*map(zip_name, ARCHITECTURES), *map(msi_name, ARCHITECTURES)]]
     (args.out / "SHA256SUMS").write_text("".join(sums), encoding="ascii", newline="\n")
 
 

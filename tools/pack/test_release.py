@@ -1,7 +1,9 @@
 """tools/release: the zips' names and contents, their checksums and each exe's
-version; a second release from the other build folder the same bytes; a release
-signed with a throw-away certificate that verifies, and fails once a byte
-changes; and the signed 64-bit exe copying a file under Wine.
+version; the installers' summaries; a second release from the other build folder
+the same bytes; a release signed with a throw-away certificate that verifies, and
+fails once a byte changes; the signed 64-bit exe copying a file under Wine; and
+the 64-bit installer under Wine, in a prefix of its own: installed, upgraded,
+its right-click entry run and its label loaded, then uninstalled.
 
     /usr/bin/python3 -m unittest discover -s tools/pack
 
@@ -22,7 +24,9 @@ from pathlib import Path
 import pefile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import msi  # noqa: E402
 import pack  # noqa: E402
+from msi import Libmsi  # noqa: E402
 
 ROOT = pack.ROOT
 VERSION = pack.version()
@@ -64,6 +68,19 @@ def make_certificate(folder):
     return folder / "ca.pem", folder / "signer.pfx"
 
 
+def windows(path):
+    return "Z:" + str(path).replace("/", "\\")
+
+
+def session(script, *args, env=None):
+    """Runs the bash script with these arguments in a Wine session, qbwine built."""
+    subprocess.run(["cmake", "--build", str(ROOT / "build" / "x86_64"), "--target", "qbwine"],
+                   check=True, stdout=subprocess.DEVNULL)
+    subprocess.run([str(ROOT / "tests" / "wine" / "session"), "bash", "-c", script, "-",
+                    str(ROOT / "build" / "x86_64" / "tools" / "wine" / "qbwine.exe"), *map(str, args)],
+                   check=True, env={**os.environ, **(env or {})})
+
+
 def verify(ca, exe):
     return subprocess.run(["osslsigncode", "verify", "-CAfile", str(ca), "-in", str(exe)],
                           capture_output=True, text=True)
@@ -87,7 +104,8 @@ class Release(unittest.TestCase):
         release(cls.tmp / "signed", "--sign", str(pfx), env={"QB_SIGN_PASSWORD": PASSWORD, "SOURCE_DATE_EPOCH": None})
         commit = subprocess.run(["git", "log", "-1", "--format=%ct"], cwd=ROOT, capture_output=True, text=True,
                                 check=True).stdout
-        cls.stamps = {"first": zip_stamp(packager["SOURCE_DATE_EPOCH"]), "signed": zip_stamp(commit)}
+        cls.epochs = {"first": int(packager["SOURCE_DATE_EPOCH"]), "signed": int(commit)}
+        cls.stamps = {run: zip_stamp(epoch) for run, epoch in cls.epochs.items()}
 
     def entries(self, run, architecture):
         with zipfile.ZipFile(self.tmp / run / pack.zip_name(architecture)) as archive:
@@ -101,7 +119,8 @@ class Release(unittest.TestCase):
     def test_zips_and_their_entries(self):
         for run in ("first", "signed"):
             self.assertEqual(sorted(os.listdir(self.tmp / run)),
-                             [f"Quillbox-{VERSION}-win-x64.zip", f"Quillbox-{VERSION}-win-x86.zip", "SHA256SUMS"])
+                             [f"Quillbox-{VERSION}-win-{a}.{kind}" for a in BUILD for kind in ("msi", "zip")] +
+                             ["SHA256SUMS"])
             for architecture in BUILD:
                 with zipfile.ZipFile(self.tmp / run / pack.zip_name(architecture)) as archive:
                     self.assertEqual(archive.namelist(), ENTRIES)
@@ -135,8 +154,8 @@ class Release(unittest.TestCase):
         for name in ("README.txt", "README.ja.txt"):
             text = texts[name].decode()
             # Users compare these names with what they downloaded, and these texts with what Quillbox shows.
-            for zip_name in map(pack.zip_name, BUILD):
-                self.assertIn(zip_name, text, name)
+            for file_name in [*map(pack.zip_name, BUILD), *map(pack.msi_name, BUILD)]:
+                self.assertIn(file_name, text, name)
             for message in ("指定されたパスに間違いがあります。", "エラー番号:", "場所:",
                             "上記の説明と、エラーの発生したときの簡単な状況を書いて、", "まで連絡してください。"):
                 self.assertIn(message, text, name)
@@ -145,7 +164,7 @@ class Release(unittest.TestCase):
         for run in ("first", "signed"):
             lines = (self.tmp / run / "SHA256SUMS").read_text().splitlines()
             self.assertEqual([re.fullmatch(r"[0-9a-f]{64}  (\S+)", line).group(1) for line in lines],
-                             list(map(pack.zip_name, BUILD)))
+                             list(map(pack.zip_name, BUILD)) + list(map(pack.msi_name, BUILD)))
             subprocess.run(["sha256sum", "--quiet", "-c", "SHA256SUMS"], cwd=self.tmp / run, check=True)
 
     def test_version_block_says_the_version(self):
@@ -159,6 +178,17 @@ class Release(unittest.TestCase):
                 self.assertEqual((table.entries[b"FileVersion"], table.entries[b"ProductVersion"]),
                                  (VERSION.encode(), VERSION.encode()))
 
+    def test_installers_summary(self):
+        for run, epoch in self.epochs.items():
+            for architecture, platform in (("x64", "x64"), ("x86", "Intel")):
+                path = str(self.tmp / run / pack.msi_name(architecture))
+                summary = Libmsi.SummaryInfo.new(Libmsi.Database.new(path, Libmsi.DbFlags.READONLY, None), 0)
+                # The word count's flags: 2, compressed; 8, no elevated privileges needed (no prompt).
+                self.assertEqual(summary.get_int(Libmsi.Property.SOURCE), 2 | 8, path)
+                self.assertEqual(summary.get_string(Libmsi.Property.TEMPLATE), f"{platform};1033")
+                self.assertEqual(summary.get_filetime(Libmsi.Property.CREATED_TM),
+                                 (epoch + msi.FILETIME_1970) * 10**7)
+
     def test_second_release_is_the_same_bytes(self):
         for name in os.listdir(self.tmp / "first"):
             first, second = ((self.tmp / run / name).read_bytes() for run in ("first", "second"))
@@ -167,6 +197,8 @@ class Release(unittest.TestCase):
 
     def test_signature_verifies_and_a_changed_byte_fails(self):
         for architecture in BUILD:
+            result = verify(self.ca, self.tmp / "signed" / pack.msi_name(architecture))
+            self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
             signed, unsigned = self.exe("signed", architecture), self.exe("first", architecture)
             result = verify(self.ca, signed)
             self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
@@ -184,18 +216,71 @@ class Release(unittest.TestCase):
             self.assertNotEqual(verify(self.ca, signed).returncode, 0, architecture)
 
     def test_signed_exe_copies_under_wine(self):
-        subprocess.run(["cmake", "--build", str(ROOT / "build" / "x86_64"), "--target", "qbwine"],
-                       check=True, stdout=subprocess.DEVNULL)
         file = self.tmp / "signed copy.txt"
         file.write_bytes(f"Quillbox {VERSION}, signed\r\nsecond line\r\n".encode())
-        windows = lambda path: "Z:" + str(path).replace("/", "\\")
-        script = ('q=$1/build/x86_64/tools/wine/qbwine.exe; printf before | "$WINE" "$q" set || exit; '
+        script = ('q=$1; printf before | "$WINE" "$q" set || exit; '
                   '"$WINE" "$q" run --dismiss "$2" "$3" >"$4/messages"; echo $? >"$4/status"; '
                   '"$WINE" "$q" get >"$4/clipboard"')
-        subprocess.run([str(ROOT / "tests" / "wine" / "session"), "bash", "-c", script, "-", str(ROOT),
-                        windows(self.exe("signed", "x64")), windows(file), str(self.tmp)], check=True)
+        session(script, windows(self.exe("signed", "x64")), windows(file), self.tmp)
         self.assertEqual([(self.tmp / name).read_bytes() for name in ("status", "messages", "clipboard")],
                          [b"0\n", b"", file.read_bytes()])
+
+    def test_installer_under_wine(self):
+        # A package of the version before, this version's, then a rebuild of it (signed), and uninstall.
+        out, file = self.tmp / "installer", self.tmp / "a file with blanks.txt"
+        out.mkdir()
+        file.write_bytes("Copied by the right-click entry\r\n".encode())
+        major, minor, revision = msi.product_version().split(".")
+        msi.build(out / "older.msi", "x64", self.exe("first", "x64"), ROOT / "build" / "x86_64" / "icon" / "quillbox.ico",
+                  self.epochs["first"], version=f"{major}.{minor}.{int(revision) - 1}")
+        packages = [windows(out / "older.msi")] + [windows(self.tmp / run / pack.msi_name("x64"))
+                                                   for run in ("first", "signed")]
+        script = r'''q=$1 o=$2 file=$3
+            query() { "$WINE" reg query "$1" /s | tr -d '\r'; }
+            found() { (cd "$WINEPREFIX/drive_c/users" && find . -ipath '*quillbox*' -type f -exec sha256sum {} +); }
+            for package in "$4" "$5" "$6"; do "$WINE" msiexec /i "$package" /qn; echo $?; done >"$o/installs"
+            "$WINE" "$q" run --dismiss 'C:\windows\system32\msiexec.exe' "/i \"$4\"" >"$o/downgrade"
+            query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' >"$o/apps"
+            query 'HKCU\Software\Classes\*\shell\Quillbox' >"$o/entry"
+            found >"$o/files"
+            label=$(sed -n 's/^ *MUIVerb *REG_SZ *//p' "$o/entry")
+            { "$WINE" "$q" indirect "$label"; LC_ALL=ja_JP.UTF-8 "$WINE" "$q" indirect "$label"; } >"$o/labels"
+            # The entry's command line as Explorer runs it: the file's path in place of %1.
+            command=$(sed -n '/\\command$/,$ s/^ *(Default) *REG_SZ *//p' "$o/entry")
+            exe=${command#\"} exe=${exe%%\"*}
+            arguments=${command#\"*\" }
+            printf before | "$WINE" "$q" set
+            "$WINE" "$q" run --dismiss "$exe" "${arguments//%1/"$file"}" >"$o/messages"; echo $? >>"$o/messages"
+            "$WINE" "$q" get >"$o/clipboard"
+            "$WINE" msiexec /x "$6" /qn; echo $? >>"$o/installs"
+            found >"$o/files-after"
+            for root in HKCU HKLM; do "$WINE" reg export $root "$o/$root.reg" /y; done'''
+        # Wine would put the Start menu's shortcut in the Linux desktop's menu too.
+        session(script, out, windows(file), *packages,
+                env={"WINEPREFIX": str(self.tmp / "prefix"), "WINEDLLOVERRIDES": "winemenubuilder.exe=d"})
+        read = lambda name: (out / name).read_text(encoding="utf-8")
+        self.assertEqual(read("installs").split(), ["0"] * 4)
+        self.assertIn("A newer version of Quillbox is already installed.", read("downgrade"))
+        [app] = [a for a in read("apps").split("\n\n") if re.search(r"DisplayName +REG_SZ +Quillbox$", a, re.M)]
+        self.assertRegex(app, rf"DisplayVersion +REG_SZ +{re.escape(msi.product_version())}\n")
+        files = {path: digest for digest, user, path in re.findall(r"(\w+)  \./([^/]+)/(.*)", read("files"))}
+        self.assertEqual(files["AppData/Local/Programs/Quillbox/Quillbox.exe"],
+                         hashlib.sha256(self.exe("signed", "x64").read_bytes()).hexdigest())
+        self.assertLessEqual({"AppData/Local/Programs/Quillbox/LICENSE.txt", "AppData/Roaming/Microsoft/Windows/"
+                              "Start Menu/Programs/Quillbox.lnk", "AppData/Roaming/Microsoft/Windows/SendTo/Quillbox.lnk"},
+                             set(files))
+        user = re.search(r"\./([^/]+)/", read("files")).group(1)
+        exe = rf"C:\users\{user}\AppData\Local\Programs\Quillbox\Quillbox.exe"
+        self.assertEqual(sorted(re.findall(r"^ +(\S+) +REG_SZ +(.*)$", read("entry"), re.M)),
+                         sorted([("(Default)", "Copy text"), ("MUIVerb", f"@{exe},-{msi.label_id()}"),
+                                 ("Icon", f"{exe},0"), ("MultiSelectModel", "Single"),
+                                 ("(Default)", f'"{exe}" "%1"')]))
+        self.assertEqual(read("labels"), "Copy text\nテキストをコピー\n")
+        self.assertEqual([read("messages"), (out / "clipboard").read_bytes()], ["0\n", file.read_bytes()])
+        self.assertEqual(read("files-after"), "")
+        self.assertEqual(list((self.tmp / "prefix" / "drive_c" / "users").glob("*/AppData/Local/Programs")), [])
+        for root in ("HKCU", "HKLM"):
+            self.assertNotIn("quillbox", (out / f"{root}.reg").read_bytes().decode("utf-16").lower(), root)
 
 
 if __name__ == "__main__":

@@ -19,7 +19,11 @@
 //                    root window's top left when it runs in its virtual desktop
 //   qbwine close CLASS
 //                    closes the shown top-level window of that class (WM_CLOSE)
+//   qbwine indirect SOURCE
+//                    writes the text that SHLoadIndirectString loads for SOURCE
+//                    ("@FILE,-ID", as a right-click entry's MUIVerb names it)
 #include <windows.h>
+#include <shlwapi.h>
 #include <string>
 
 namespace {
@@ -166,6 +170,15 @@ int Rect(const std::wstring& className)
     return 0;
 }
 
+int Indirect(const wchar_t* source)
+{
+    wchar_t text[1024] = {};
+    if (FAILED(SHLoadIndirectString(source, text, 1024, nullptr)))
+        return 1;
+    Write(Utf8(text) + "\n");
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -193,6 +206,8 @@ int wmain(int argc, wchar_t** argv)
         const HWND hwnd = FindShown(argv[2]);
         return hwnd && PostMessageW(hwnd, WM_CLOSE, 0, 0) ? 0 : 1;
     }
-    Write("usage: qbwine keep|get|set|seq|run [--dismiss] EXE [ARGUMENT]|rect|close CLASS\n");
+    if (command == L"indirect" && argc == 3)
+        return Indirect(argv[2]);
+    Write("usage: qbwine keep|get|set|seq|run [--dismiss] EXE [ARGUMENT]|rect|close CLASS|indirect SOURCE\n");
     return 2;
 }
