@@ -74,7 +74,7 @@ protected:
         app = std::make_unique<AppRun>(L"", AppRun::Start::AtOnce, L"", show);
         ASSERT_NO_FATAL_FAILURE(TakeShownDialog());
         if (show != SW_SHOWMINNOACTIVE && show != SW_SHOWNOACTIVATE && show != SW_SHOWNA) {
-            ASSERT_TRUE(WaitUntil(3s, [&] { return app->Focus() == field; })) << "the focus is not in the field";
+            ASSERT_TRUE(WaitUntil(5s, [&] { return app->Focus() == field; })) << "the focus is not in the field";
         }
     }
 
@@ -101,13 +101,13 @@ protected:
     // The field's text and the state of "OK" once they settle.
     void ExpectField(const std::wstring& text, bool okEnabled)
     {
-        EXPECT_TRUE(WaitUntil(2s, [&] { return TextOf(field) == text && (IsWindowEnabled(ok) != 0) == okEnabled; }))
+        EXPECT_TRUE(WaitUntil(5s, [&] { return TextOf(field) == text && (IsWindowEnabled(ok) != 0) == okEnabled; }))
             << "field " << testing::PrintToString(TextOf(field)) << ", OK " << (IsWindowEnabled(ok) ? "enabled" : "disabled");
     }
 
     void ExpectFocus(HWND control, const char* name)
     {
-        EXPECT_TRUE(WaitUntil(2s, [&] { return app->Focus() == control; })) << "the focus is not on " << name;
+        EXPECT_TRUE(WaitUntil(5s, [&] { return app->Focus() == control; })) << "the focus is not on " << name;
     }
 
     void ExpectLayout(const Expected& at)
@@ -301,7 +301,7 @@ TEST_F(Dialog, StartedMinimisedComesUpAtItsOwnSize)
     ASSERT_NO_FATAL_FAILURE(Open(SW_SHOWMINNOACTIVE));
     EXPECT_TRUE(IsIconic(form));
     ShowWindow(form, SW_RESTORE);  // as a click on its taskbar button
-    ASSERT_TRUE(WaitUntil(2s, [&] { return !IsIconic(form); }));
+    ASSERT_TRUE(WaitUntil(5s, [&] { return !IsIconic(form); }));
     ExpectLayout(LayoutAt(TestDpi()));
     Press(Typed(L"a"));
     ExpectField(L"a", true);
@@ -316,7 +316,7 @@ TEST_F(Dialog, StartedWithoutActivationLeavesTheFocusWithTheStarter)
     for (const WORD show : {SW_SHOWNOACTIVATE, SW_SHOWNA}) {
         SCOPED_TRACE(show == SW_SHOWNA ? "SW_SHOWNA" : "SW_SHOWNOACTIVATE");
         ASSERT_NO_FATAL_FAILURE(Open(show));
-        EXPECT_TRUE(WaitUntil(2s, [&] { return IsWindowVisible(form) != FALSE; }));
+        EXPECT_TRUE(WaitUntil(5s, [&] { return IsWindowVisible(form) != FALSE; }));
         EXPECT_FALSE(IsIconic(form));
         EXPECT_NE(GetForegroundWindow(), form);
         EXPECT_EQ(app->Focus(), nullptr);
@@ -338,10 +338,10 @@ TEST_F(Dialog, CtrlCAndCtrlXCopyTheSelectedPartOfThePath)
     for (int i = 0; i < 8; ++i)
         selectLast8 = selectLast8 + Chord(VK_SHIFT, VK_LEFT);
     Press(selectLast8 + Chord(VK_CONTROL, 'C'));
-    EXPECT_TRUE(WaitUntil(2s, [&] { return clipboard::Text() == L"memo.txt"; })) << "Ctrl+C copied nothing";
+    EXPECT_TRUE(WaitUntil(5s, [&] { return clipboard::Text() == L"memo.txt"; })) << "Ctrl+C copied nothing";
     ExpectField(L"C:\\notes\\memo.txt", true);
     Press(Chord(VK_SHIFT, VK_HOME) + Chord(VK_CONTROL, 'X'));
-    EXPECT_TRUE(WaitUntil(2s, [&] { return clipboard::Text() == L"C:\\notes\\memo.txt"; })) << "Ctrl+X copied nothing";
+    EXPECT_TRUE(WaitUntil(5s, [&] { return clipboard::Text() == L"C:\\notes\\memo.txt"; })) << "Ctrl+X copied nothing";
     ExpectField(L"", false);
     Press(Tap(VK_ESCAPE));
     EXPECT_EQ(app->WaitForExit(), 0u);

@@ -250,7 +250,7 @@ std::optional<MessageBoxView> AppRun::WaitForMessageBox(Duration limit) const
 bool AppRun::Activate(HWND hwnd) const
 {
     const DWORD thread = GetWindowThreadProcessId(hwnd, nullptr);
-    return WaitUntil(2s, [&] {
+    return WaitUntil(5s, [&] {
         SetForegroundWindow(hwnd);
         GUITHREADINFO info{};
         info.cbSize = sizeof info;

@@ -116,7 +116,7 @@ IconKind IconOf(HWND window)
                                                               {IconKind::Question, IDI_QUESTION}};
     IconKind kind = IconKind::Unknown;
     // The window may not have painted yet when it is first seen.
-    WaitUntil(2s, [&] {
+    WaitUntil(5s, [&] {
         const Pixels screen = Screen(rc);
         for (const auto& [candidate, id] : candidates) {
             // At the control's own size: at another DPI than the app's, LoadIcon's

@@ -43,7 +43,7 @@ TEST_F(CopyFromCommandLine, TheWholeTextReachesBothSidesOfTheClipboardWithNothin
 
     // Wine hands the text on to X a moment later.
     std::optional<std::wstring> x;
-    WaitUntil(3s, [&] { return (x = XClipboardText()) == WithLf(text); });
+    WaitUntil(5s, [&] { return (x = XClipboardText()) == WithLf(text); });
     EXPECT_EQ(x, WithLf(text));
 }
 
@@ -183,7 +183,7 @@ TEST_F(MainWindow, IsShownWithoutAnArgumentAndClosingItEndsTheApp)
     const auto form = app.WaitUntilShown(L"frmMain");
     ASSERT_TRUE(form) << "the window was never shown";
     EXPECT_EQ(form->text, L"Quillbox");
-    EXPECT_TRUE(WaitUntil(2s, [&] { return IsWindowVisible(form->hwnd) != FALSE; }));
+    EXPECT_TRUE(WaitUntil(5s, [&] { return IsWindowVisible(form->hwnd) != FALSE; }));
     EXPECT_TRUE(app.Running());
     PostMessageW(form->hwnd, WM_CLOSE, 0, 0);
     EXPECT_EQ(app.WaitForExit(), 0u);
