@@ -416,8 +416,10 @@ void Win32Platform::CopySelection()
         throw NoMemory();
     // The text up to the selection's end, then the selection moved to the front.
     const auto nRead = static_cast<DWORD>(SendMessageW(txt_, WM_GETTEXT, nEnd + 1, reinterpret_cast<LPARAM>(text)));
-    if (nRead < nEnd)  // the field gave less than it holds: a shorter copy is not the selection
-        throw ErrorInfo{ErrorInfo::InternalError, InUserLanguage(Description::CopyNotMade)};  // freed, locked or not
+    // The field gave less than it holds: a shorter copy is not the selection. (The
+    // block is freed as the failure leaves, locked or not.)
+    if (nRead < nEnd)
+        throw ErrorInfo{ErrorInfo::InternalError, InUserLanguage(Description::CopyNotMade)};
     std::copy(text + nStart, text + nEnd, text);
     text[nLength] = L'\0';
     GlobalUnlock(block.get());

@@ -167,10 +167,12 @@ struct Case {
     std::wstring (*argument)(Stage& stage);  // sets the case up and gives the app's argument
     Outcome outcome;                          // under Wine
     const char* windows = nullptr;            // where Windows is documented to answer otherwise
-    Duration bound = 10s;                     // for the app to show its box or end, and to end after the box
 };
 
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
+
+// For the app to show its box or end, and to end after the box: past it, it hangs.
+constexpr Duration Bound = 10s;
 
 using During = Stage::DuringRead;
 
@@ -383,7 +385,7 @@ TEST_P(HostileCase, EndsWithAClearMessageOrACorrectCopy)
     const bool disturbs = stage.During() != During::Nothing;
     AppRun app(argument, disturbs ? AppRun::Start::PausedAtRead : AppRun::Start::AtOnce);
     if (disturbs) {
-        ASSERT_TRUE(app.WaitAtRead(row.bound)) << "the app never came to read the file";
+        ASSERT_TRUE(app.WaitAtRead(Bound)) << "the app never came to read the file";
         Disturb(stage);
         before = Take(folder);
         app.ContinueRead();
@@ -394,7 +396,7 @@ TEST_P(HostileCase, EndsWithAClearMessageOrACorrectCopy)
     }
 
     const bool boxed = expected.kind == Outcome::PathWarning || expected.kind == Outcome::Report;
-    const auto box = app.WaitForMessageBox(row.bound);
+    const auto box = app.WaitForMessageBox(Bound);
     if (boxed) {
         ASSERT_TRUE(box) << (app.Running() ? "no message box and the app still runs: it hangs" : "no message box");
         EXPECT_TRUE(box->topmost) << "not system-modal";
@@ -414,8 +416,8 @@ TEST_P(HostileCase, EndsWithAClearMessageOrACorrectCopy)
         ADD_FAILURE() << "unexpected box: " << testing::PrintToString(box->text);
         app.PressReturn(box->hwnd);
     }
-    const std::optional<DWORD> exitCode = app.WaitForExit(row.bound);
-    ASSERT_TRUE(exitCode) << "the app did not end within " << row.bound.count() << " ms: it hangs";
+    const std::optional<DWORD> exitCode = app.WaitForExit(Bound);
+    ASSERT_TRUE(exitCode) << "the app did not end within " << Bound.count() << " ms: it hangs";
     EXPECT_EQ(*exitCode, boxed ? 1u : 0u);
     EXPECT_EQ(Classes(app.ShownWindows()), boxed ? std::vector<std::wstring>{L"#32770"} : std::vector<std::wstring>{});
 
