@@ -85,10 +85,8 @@ std::optional<Encoding> frmMain::ChooseEncoding(std::string_view bytes, size_t& 
     }
     nMark = 0;
     // Before the UTF-8 check: ASCII with NUL bytes is valid UTF-8. The NUL
-    // padding at the end says nothing of the text, but its first byte, after an
-    // odd count, may be the last one of UTF-16 LE.
-    const std::string_view text = TextBytes(bytes, 0, Encoding::Utf8);
-    if (text.find('\0') != std::string_view::npos || (text.size() % 2 && text.size() < bytes.size())) {
+    // padding at the end says nothing of the text.
+    if (bytes.find('\0') != std::string_view::npos) {
         switch (Utf16WithoutMark(TextBytes(bytes, 0, Encoding::Utf16LE))) {
         case Utf16::LittleEndian: return Encoding::Utf16LE;
         case Utf16::BigEndian: return Encoding::Utf16BE;
@@ -96,7 +94,7 @@ std::optional<Encoding> frmMain::ChooseEncoding(std::string_view bytes, size_t& 
         case Utf16::No: break;
         }
     }
-    return IsUtf8(text) ? Encoding::Utf8 : Encoding::Ansi;
+    return IsUtf8(bytes) ? Encoding::Utf8 : Encoding::Ansi;
 }
 
 // A run of NUL bytes at the very end, after the text, is padding (what a crash
