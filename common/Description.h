@@ -5,7 +5,7 @@
 // and chooses; the system's descriptions come from the system, already in it.
 struct Description {
     enum Id { TooLarge, NoMemory, TooLong, Shrank, Device, DeviceOrPipe, FieldFull, ClipboardHeld, CopyNotMade,
-              ClipboardEmptied, Binary, Empty, SystemError, Count };
+              ClipboardEmptied, Binary, Untold, Empty, SystemError, Count };
 
     // In the order of Id: Japanese, English.
     static constexpr const char16_t* Texts[Count][2] = {
@@ -41,6 +41,11 @@ struct Description {
         // Binary: the text holds a NUL character, where the field would cut it short.
         {u"このファイルにはバイナリ データ (NUL 文字) が含まれているため、コピーしませんでした。",
          u"This file holds binary data (a NUL character), so it was not copied."},
+        // Untold: NUL bytes as UTF-16 without a mark has them, but no byte order shown.
+        {u"このファイルのテキストの文字コードを判別できなかったため、コピーしませんでした。バイト順マーク (BOM) "
+         u"のない UTF-16 のようです (少なくとも一部は)。BOM 付きで保存し直してから、もう一度お試しください。",
+         u"Quillbox could not tell how this file's text is written, so it was not copied: it looks like UTF-16 "
+         u"without a byte-order mark, at least in part. Save it with a byte-order mark (BOM) and try again."},
         // Empty
         {u"ファイルが空のため、何もコピーしませんでした。", u"The file is empty, so nothing was copied."},
         // SystemError: for a system error the system has no words for; # is its number.

@@ -28,9 +28,13 @@ public:
     // enclose it, blanks around them set aside; any other path as it is.
     static Text UnquotePath(const Text& sPath);
     // The encoding of a file's text, from its bytes: a byte-order mark (its
-    // length goes to nMark), else UTF-16 if its NUL bytes say so, else UTF-8 if
-    // the bytes are valid UTF-8, else ANSI.
-    static Encoding ChooseEncoding(std::string_view bytes, size_t& nMark);
+    // length goes to nMark), else UTF-16 where its text shows the byte order,
+    // else UTF-8 if the bytes are valid UTF-8, else ANSI. None where the bytes
+    // look like UTF-16, at least in part, but do not show which.
+    static std::optional<Encoding> ChooseEncoding(std::string_view bytes, size_t& nMark);
+    // The bytes of the text: after its mark, and before the NUL padding that
+    // may end the file.
+    static std::string_view TextBytes(std::string_view bytes, size_t nMark, Encoding encoding);
 
     // The dialog (Dialog.cpp).
     void txtMain_TextChanged();
@@ -54,8 +58,9 @@ private:
     // Strictly valid UTF-8: no overlong form, no surrogate, nothing past
     // U+10FFFF, no sequence cut short.
     static bool IsUtf8(std::string_view bytes);
-    // UTF-16 LE or BE, told by where the NUL bytes stand; none if they do not tell.
-    static std::optional<Encoding> Utf16WithoutMark(std::string_view bytes);
+    // What bytes without a mark that hold a NUL byte say of UTF-16.
+    enum class Utf16 { No, LittleEndian, BigEndian, Untold };
+    static Utf16 Utf16WithoutMark(std::string_view bytes);
 
     // A message box, which the user dismisses; if it cannot be shown, the
     // program ends with 1 at once, as nobody can be told.

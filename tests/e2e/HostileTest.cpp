@@ -29,6 +29,9 @@ const std::wstring Shrank = L"The file became shorter while it was being read. N
 const std::wstring ClipboardHeld = L"Another program is holding the clipboard, so nothing was copied. Please try again.";
 const std::wstring Binary = L"This file holds binary data (a NUL character), so it was not copied.";
 const std::wstring Empty = L"The file is empty, so nothing was copied.";
+const std::wstring Untold = L"Quillbox could not tell how this file's text is written, so it was not copied: it looks "
+                            L"like UTF-16 without a byte-order mark, at least in part. Save it with a byte-order mark "
+                            L"(BOM) and try again.";
 const std::wstring TooLargeInJapanese =
     L"ファイルのサイズが 2 GB 以上です。Quillbox でコピーできるのは 2 GB 未満のファイルです。";
 // The text of a file that today's Notepad saves: UTF-8 without a mark.
@@ -44,6 +47,17 @@ std::string AllByteValuesButNul()
 }
 
 std::wstring Ascii(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+
+// UTF-16 without a mark, as a program that writes its code units as they are makes it.
+std::string Utf16(const std::wstring& text, bool bBigEndian = false)
+{
+    std::string bytes;
+    for (const wchar_t c : text)
+        bytes += bBigEndian ? std::string{char(c >> 8), char(c)} : std::string{char(c), char(c >> 8)};
+    return bytes;
+}
+const std::wstring Indented = L"　　我们最开始的时候\r\n　　后来开发言论最多\r\n";
+const std::wstring Contents = L"目次\r\n第一章　　　　　　　　１\r\n第二章　　　　　　　　１５\r\n";
 
 std::string Repeated(const std::string& piece, size_t length)
 {
@@ -275,11 +289,23 @@ const Case cases[] = {
          return s.File(L"notepad.txt", NotesInUtf8);
      },
      Copies(Notes)},
-    {"Utf16LeWithoutAMark",
-     [](Stage& s) {
-         return s.File(L"unicode.txt", std::string(reinterpret_cast<const char*>(Notes.data()), Notes.size() * 2));
-     },
-     Copies(Notes)},
+    {"Utf16LeWithoutAMark", [](Stage& s) { return s.File(L"unicode.txt", Utf16(Notes)); }, Copies(Notes)},
+    // Without a mark, read only where the line breaks show the byte order: the
+    // ideographic spaces and 一 开 最 言 outnumber them on the other side.
+    {"Utf16LeChineseIndentedWithLf", [](Stage& s) { return s.File(L"zh.txt", Utf16(L"　　开始\n　　最后\n")); },
+     Copies(L"　　开始\n　　最后\n")},
+    {"Utf16BeChineseIndented", [](Stage& s) { return s.File(L"zh.txt", Utf16(Indented, true)); }, Copies(Indented)},
+    {"Utf16LeContentsPadded", [](Stage& s) { return s.File(L"toc.txt", Utf16(Contents)); }, Copies(Contents)},
+    {"Utf16LeAddressOfOneLine", [](Stage& s) { return s.File(L"jp.txt", Utf16(L"東京都　千代田区　一番町\n")); },
+     Reports(321, Untold)},
+    {"Utf16BeWithoutALineBreak", [](Stage& s) { return s.File(L"jp.txt", Utf16(L"一　言", true)); },
+     Reports(321, Untold)},
+    // What PowerShell 5.1's >> makes of an ANSI file: UTF-16 LE after 8-bit text.
+    {"AnsiWithUtf16Appended",
+     [](Stage& s) { return s.File(L"ps.txt", "caf\xE9 ansi\r\n" + Utf16(L"appended\r\n")); },
+     Reports(321, Untold)},
+    {"LogPaddedWithNulBytes", [](Stage& s) { return s.File(L"crash.log", "line 1\r\nline 2\n" + std::string(4096, '\0')); },
+     Copies(L"line 1\r\nline 2\n")},
     {"Utf16LeWithAMark",
      [](Stage& s) {
          const std::string utf16(reinterpret_cast<const char*>(Notes.data()), Notes.size() * sizeof(wchar_t));

@@ -7,6 +7,7 @@
 #include "platform/CodeUnits.h"
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 void EndProgram(uint32_t) { std::abort(); }
 
@@ -47,15 +48,24 @@ bool IsUtf8(std::string_view bytes)
 void CheckBytes(std::string_view bytes)
 {
     size_t nMark = 99;
-    const Encoding encoding = frmMain::ChooseEncoding(bytes, nMark);
+    const std::optional<Encoding> chosen = frmMain::ChooseEncoding(bytes, nMark);
     Check(nMark <= bytes.size() && nMark <= 4);
-    // Bytes without a NUL byte are never UTF-16 without a mark (so no 8-bit
-    // file reads otherwise than before); of the marks only UTF-8's is valid UTF-8 itself.
-    if (nMark == 0 && (encoding == Encoding::Utf16LE || encoding == Encoding::Utf16BE))
-        Check(bytes.find('\0') != std::string_view::npos);
-    else
+    // Bytes without a NUL byte are never UTF-16 without a mark, nor of an
+    // encoding that cannot be told (so no 8-bit file reads otherwise than
+    // before); of the marks only UTF-8's is valid UTF-8 itself.
+    const bool bNul = bytes.find('\0') != std::string_view::npos;
+    Check(chosen || (bNul && nMark == 0));
+    const Encoding encoding = chosen.value_or(Encoding::Ansi);
+    const std::string_view text = frmMain::TextBytes(bytes, nMark, encoding);
+    if (chosen && nMark == 0 && (encoding == Encoding::Utf16LE || encoding == Encoding::Utf16BE)) {
+        Check(bNul && CodeUnits::Decode(text, encoding).find(u'\0') == Text::npos);
+    } else if (chosen) {
         Check((encoding == Encoding::Utf8 && nMark == 0) == (IsUtf8(bytes) && bytes.substr(0, 3) != "\xEF\xBB\xBF"));
+    }
     Check(encoding != Encoding::Ansi || nMark == 0);
+    // The text is what follows the mark, less NUL bytes at the end only.
+    Check(text.data() == bytes.data() + nMark && text.size() <= bytes.size() - nMark);
+    Check(bytes.find_first_not_of('\0', nMark + text.size()) == std::string_view::npos);
 
     // UTF-16: a unit for every two bytes, and U+FFFD for an odd one.
     for (Encoding utf16 : {Encoding::Utf16LE, Encoding::Utf16BE}) {

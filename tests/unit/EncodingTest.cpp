@@ -1,5 +1,6 @@
 #include "form/frmMain.h"
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace {
 
@@ -13,12 +14,13 @@ std::string Utf16(std::u16string_view text, bool bBigEndian = false)
     return bytes;
 }
 
-// The encoding a file's bytes are read in, and the length of the mark before its text.
-TEST(ChooseEncoding, AMarkFirstThenUtf16ByItsNulBytesThenValidUtf8ThenAnsi)
+// The encoding a file's bytes are read in (none where it cannot be told), and
+// the length of the mark before its text.
+TEST(ChooseEncoding, AMarkFirstThenUtf16WhereItsTextShowsItThenValidUtf8ThenAnsi)
 {
     const struct {
         std::string bytes;
-        Encoding encoding;
+        std::optional<Encoding> encoding;
         size_t nMark;
     } cases[] = {
         {"\xEF\xBB\xBF" "caf\xC3\xA9", Encoding::Utf8, 3},
@@ -34,15 +36,51 @@ TEST(ChooseEncoding, AMarkFirstThenUtf16ByItsNulBytesThenValidUtf8ThenAnsi)
         {"\xFF", Encoding::Ansi, 0},
         {"\xFE", Encoding::Ansi, 0},
         {"\0\0\xFE"s, Encoding::Ansi, 0},
-        // no mark: UTF-16 where its NUL bytes say so, none standing for U+0000
+        // no mark: UTF-16 where its line breaks and blanks show the byte order, none standing for U+0000
         {Utf16(u"Text\r\n"), Encoding::Utf16LE, 0},
         {Utf16(u"Text\r\n", true), Encoding::Utf16BE, 0},
         {Utf16(u"第一章　2024年\r\n一　はじめに\r\n"), Encoding::Utf16LE, 0},  // U+4E00, U+3000
-        {Utf16(u"ab") + "c", Encoding::Utf16LE, 0},                            // cut short in a unit
+        // U+3000 and 一 开 最 言 outnumber the line breaks: their NUL bytes stand on the other side
+        {Utf16(u"　　我们最开始的时候\n　　后来开发言论最多\n"), Encoding::Utf16LE, 0},
+        {Utf16(u"　　我们最开始的时候\r\n　　后来开发言论最多\r\n", true), Encoding::Utf16BE, 0},
+        {Utf16(u"目次\r\n第一章　　　　　　　　１\r\n第二章　　　　　　　　１５\r\n"), Encoding::Utf16LE, 0},
+        {Utf16(u"東京 大阪 名古屋"), Encoding::Utf16LE, 0},  // blanks alone
+        {Utf16(u"東京\t大阪\t名古屋"), Encoding::Utf16LE, 0},
+        {Utf16(u"😀 ok\r\n"), Encoding::Utf16LE, 0},  // a surrogate pair
+        {Utf16(u"ਪੰਜਾਬੀ ਭਾਸ਼ਾ\n"), Encoding::Utf16LE, 0},  // Gurmukhi, whose code units hold an LF byte
+        {Utf16(u"Hello\f"), Encoding::Utf16LE, 0},  // no blank, but below U+0100 throughout
+        {Utf16(u"ab") + "c", Encoding::Utf16LE, 0},  // cut short in a unit
+        {Utf16(u"一\r\n", true) + "\0\0\0"s, Encoding::Utf16BE, 0},  // NUL padding after the text
+        // too little shown: one line break (the NUL byte that may be padding); none
+        {Utf16(u"東京都　千代田区　一番町\n"), std::nullopt, 0},
+        {Utf16(u"東京\n"), std::nullopt, 0},
+        {Utf16(u"東京都　千代田区　一番町", true), std::nullopt, 0},
+        {Utf16(u"一　言", true), std::nullopt, 0},  // the other reading below U+0100, but with a control
+        // a reading that holds what text does not: unpaired surrogates, private use, a
+        // noncharacter, a control character; line breaks both ways
+        {Utf16(u"\xDC00\xD800 text\r\n"), std::nullopt, 0},
+        {Utf16(u"text\r\n\xD800"), std::nullopt, 0},
+        {Utf16(u"\xE000 text\r\n"), std::nullopt, 0},
+        {Utf16(u"text \xFFFE\r\n"), std::nullopt, 0},
+        {Utf16(u"\x01 text\r\n"), std::nullopt, 0},
+        {Utf16(u"little\r\n") + Utf16(u"big\r\n", true), std::nullopt, 0},
+        // 8-bit text beside UTF-16: an ANSI file that PowerShell appended to, and the other way round
+        {"ansi\r\n"s + Utf16(u"appended\r\n"), std::nullopt, 0},
+        {"\r\n\r\n"s + Utf16(u"appended\r\n"), std::nullopt, 0},
+        {"# a header line: "s + Utf16(u"value\r\n"), std::nullopt, 0},
+        {"odd ansi\n"s + Utf16(u"appended\n"), std::nullopt, 0},
+        {Utf16(u"wide\r\n") + "narrow\r\n", std::nullopt, 0},
+        // not UTF-16: NUL runs, a NUL byte here and there
         {Utf16(u"log\r\n") + std::string(6, '\0') + Utf16(u"more"), Encoding::Utf8, 0},
         {"crash\0\0\0\0\0\0\0\0log"s, Encoding::Utf8, 0},
-        {"before\0after\0"s, Encoding::Utf8, 0},  // a NUL byte here and there
-        {"a\0b\0\0c\0d"s, Encoding::Utf8, 0},    // as many on both sides
+        {"before\0after\0"s, Encoding::Utf8, 0},
+        {"ab\0 cd\r\n"s, Encoding::Utf8, 0},  // beside a blank in 8-bit text
+        {"a\0b\0\0c\0d"s, std::nullopt, 0},  // below U+0100 on both sides
+        // NUL padding after 8-bit text, its first NUL byte after an odd count
+        {"log\r\n"s + std::string(4096, '\0'), Encoding::Utf8, 0},
+        {"caf\xE9 au lait, \xE0 emporter\n\0"s, Encoding::Ansi, 0},
+        {"\x83\x47\x83\x89\x81\x5B\x82\xAA\x94\xAD\x90\xB6\x82\xB5\x82\xDC\x82\xB5\x82\xBD\n\0"s, Encoding::Ansi, 0},
+        {"\x01\xE0\xE0\x02\n\0"s, std::nullopt, 0},  // control characters: no 8-bit text
         // no mark: valid UTF-8 (pure ASCII reads the same either way), else ANSI
         {"", Encoding::Utf8, 0},
         {"x", Encoding::Utf8, 0},

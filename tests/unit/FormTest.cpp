@@ -107,6 +107,10 @@ TEST_F(StartTest, AFileWithNoTextOrWithANulIsReportedAndNothingCopied)
         {"", {62, u"The file is empty, so nothing was copied."}},
         {"\xFF\xFE", {62, u"The file is empty, so nothing was copied."}},
         {std::string("before\0after", 12), {321, u"This file holds binary data (a NUL character), so it was not copied."}},
+        {std::string(4, '\0'), {321, u"This file holds binary data (a NUL character), so it was not copied."}},
+        {std::string("ansi\r\nw\0i\0d\0e\0\r\0\n\0", 18),
+         {321, u"Quillbox could not tell how this file's text is written, so it was not copied: it looks like UTF-16 "
+               u"without a byte-order mark, at least in part. Save it with a byte-order mark (BOM) and try again."}},
     };
     for (const auto& file : files) {
         platform.messages.clear();
@@ -172,6 +176,10 @@ TEST_F(StartTest, TheTextIsConvertedFromItsEncodingWithoutItsMark)
         {std::string("\0\0\xFE\xFF\0\0\0b", 8), Encoding::Utf32BE, u"b"},
         {"plain", Encoding::Utf8, u"plain"},
         {"caf\xE9", Encoding::Ansi, u"café"},
+        // NUL padding at the end is no part of the text
+        {"log\r\n" + std::string(512, '\0'), Encoding::Utf8, u"log\r\n"},
+        {std::string("\xFF\xFEl\0e\0\0\0\0", 9), Encoding::Utf16LE, u"le"},
+        {std::string("\0\0\xFE\xFF\0\0\0b\0\0\0\0\0", 13), Encoding::Utf32BE, u"b"},
     };
     for (const auto& file : files) {
         platform.files[u"f"] = file.bytes;

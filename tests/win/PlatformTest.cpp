@@ -85,8 +85,8 @@ protected:
             auto file = platform.OpenForRead(T(sPath));
             const std::string bytes = file->Read(static_cast<int32_t>(file->Length()));
             size_t nMark = 0;
-            const Encoding encoding = frmMain::ChooseEncoding(bytes, nMark);
-            return platform.BytesToText(std::string_view(bytes).substr(nMark), encoding);
+            const Encoding encoding = frmMain::ChooseEncoding(bytes, nMark).value();
+            return platform.BytesToText(frmMain::TextBytes(bytes, nMark, encoding), encoding);
         } catch (const ErrorInfo& failure) {
             ADD_FAILURE() << "failure " << failure.Code << ": " << std::string(failure.Message.begin(), failure.Message.end());
             return u"(failed)";

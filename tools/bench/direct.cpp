@@ -18,8 +18,8 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR sArgument, int)
         std::string bytes = file->Read(static_cast<int32_t>(file->Length()));
         file.reset();
         size_t nMark = 0;
-        const Encoding encoding = frmMain::ChooseEncoding(bytes, nMark);
-        Text text = platform.BytesToText(std::string_view(bytes).substr(nMark), encoding);
+        const Encoding encoding = frmMain::ChooseEncoding(bytes, nMark).value();
+        Text text = platform.BytesToText(frmMain::TextBytes(bytes, nMark, encoding), encoding);
         std::string().swap(bytes);
         const size_t nSize = (text.size() + 1) * sizeof(char16_t);
         if (!(h = GlobalAlloc(GMEM_MOVEABLE, nSize)))
