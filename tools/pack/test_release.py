@@ -252,7 +252,7 @@ class Release(unittest.TestCase):
             query 'HKCU\Software\Classes\*\shell\Quillbox' >"$o/entry"
             found >"$o/files"
             label=$(sed -n 's/^ *MUIVerb *REG_SZ *//p' "$o/entry")
-            { "$WINE" "$q" indirect "$label"; LC_ALL=ja_JP.UTF-8 "$WINE" "$q" indirect "$label"; } >"$o/labels"
+            for language in C ja_JP.UTF-8 de_DE.UTF-8; do LC_ALL=$language "$WINE" "$q" indirect "$label"; done >"$o/labels"
             # The entry's command line as Explorer runs it: the file's path in place of %1.
             command=$(sed -n '/\\command$/,$ s/^ *(Default) *REG_SZ *//p' "$o/entry")
             exe=${command#\"} exe=${exe%%\"*}
@@ -285,7 +285,8 @@ class Release(unittest.TestCase):
                          sorted([("(Default)", "Copy text"), ("MUIVerb", f"@{exe},-{msi.label_id()}"),
                                  ("Icon", f"{exe},0"), ("MultiSelectModel", "Single"),
                                  ("(Default)", f'"{exe}" "%1"')]))
-        self.assertEqual(read("labels"), "Copy text\nテキストをコピー\n")
+        # A language of neither string table gets the English one.
+        self.assertEqual(read("labels"), "Copy text\nテキストをコピー\nCopy text\n")
         self.assertEqual([read("messages"), (out / "clipboard").read_bytes()], ["0\n", file.read_bytes()])
         self.assertEqual(read("files-after"), "")
         self.assertEqual(list((self.tmp / "prefix" / "drive_c" / "users").glob("*/AppData/Local/Programs")), [])
