@@ -6,6 +6,7 @@
 #define QB_VERSION_REVISION 2485
 
 #ifndef RC_INVOKED
+#include "common/Contact.h"
 #include "common/Text.h"
 #include <cstdint>
 
@@ -23,7 +24,7 @@ struct Contact {
 struct Program {
     static constexpr const char16_t* Name = u"" QB_NAME;
     static constexpr AppVersion Version{QB_VERSION_MAJOR, QB_VERSION_MINOR, QB_VERSION_REVISION};
-    // The build's settings QB_CONTACT_NAME and QB_CONTACT_MAIL (CMakeLists.txt).
+    // The packager's build settings (common/Contact.h.in).
     static constexpr Contact Author{u"" QB_CONTACT_NAME, u"" QB_CONTACT_MAIL};
 };
 #endif

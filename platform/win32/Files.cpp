@@ -124,10 +124,12 @@ Text Win32Platform::WithoutSysnative(const Text& sPath, const Text& sWindows)
 {
     if (sWindows.empty())
         return sPath;
-    // \\?\C:\... is compared as C:\...; a server's \\?\UNC\... is no drive's.
-    const Text sExtended = u"\\\\?\\";
-    const bool bExtended = sPath.compare(0, 4, sExtended) == 0 && sPath.size() > 5 && sPath[5] == u':';
-    Text sFull = FullPath(bExtended ? sPath.substr(4) : sPath);
+    // \\?\C:\... and the device form \\.\C:\... are compared as C:\...; a
+    // server's \\?\UNC\... is no drive's.
+    const Text sHead = sPath.substr(0, 4);
+    const bool bPrefixed = (sHead == u"\\\\?\\" || sHead == u"\\\\.\\") && sPath.size() > 5 && sPath[5] == u':';
+    const Text sPrefix = bPrefixed ? sHead : Text();
+    Text sFull = FullPath(sPath.substr(sPrefix.size()));
     Text sAlias = sWindows;
     while (!sAlias.empty() && sAlias.back() == u'\\')
         sAlias.pop_back();
@@ -137,7 +139,7 @@ Text Win32Platform::WithoutSysnative(const Text& sPath, const Text& sWindows)
         CompareStringOrdinal(Wide(sFull), static_cast<int>(sAlias.size()), Wide(sAlias),
                              static_cast<int>(sAlias.size()), TRUE) != CSTR_EQUAL)
         return sPath;
-    return (bExtended ? sExtended : Text()) + sFull.replace(nFolder, 9, u"System32");
+    return sPrefix + sFull.replace(nFolder, 9, u"System32");
 }
 
 Text Win32Platform::ExtendedForm(const Text& sFullPath)

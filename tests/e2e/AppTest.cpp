@@ -1,4 +1,5 @@
 #include "AppTest.h"
+#include "common/Contact.h"
 #include <cwchar>
 
 namespace e2e {

@@ -18,7 +18,7 @@ TEST(ReportText, FiveLinesWithThePlaceRunningIntoTheVersion)
               u"場所:CopyToClip1.02.2485\r\n"
               u"Access is denied.\r\n"
               u"上記の説明と、エラーの発生したときの簡単な状況を書いて、\r\n"
-              u"\"Quillbox Support\" <support@example.org> まで連絡してください。");
+              u"\"Support #2; A\\B\" <help#desk@example.org> まで連絡してください。");
 }
 
 TEST(ReportText, NegativeCodeAndEmptyDescriptionKeepTheShape)

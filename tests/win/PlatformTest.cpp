@@ -188,6 +188,8 @@ TEST_F(PlatformTest, PathsAreRewrittenOnlyWhereTheSystemWouldNotOpenThemAsNamed)
         {u"C:\\Windows\\\\Sysnative\\a.txt", u"C:\\Windows", u"C:\\Windows\\System32\\a.txt"},
         {u"C:\\Windows\\.\\Sysnative\\a.txt", u"C:\\Windows", u"C:\\Windows\\System32\\a.txt"},
         {u"\\\\?\\C:\\Windows\\Sysnative\\a.txt", u"C:\\Windows", u"\\\\?\\C:\\Windows\\System32\\a.txt"},
+        {u"\\\\.\\C:\\Windows\\Sysnative\\a.txt", u"C:\\Windows", u"\\\\.\\C:\\Windows\\System32\\a.txt"},
+        {u"\\\\.\\c:\\windows\\.\\SYSNATIVE\\a.txt", u"C:\\Windows", u"\\\\.\\c:\\windows\\System32\\a.txt"},
     };
     for (const auto& alias : aliases)
         EXPECT_EQ(Win32Platform::WithoutSysnative(alias.path, alias.windows), alias.opened);

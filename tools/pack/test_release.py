@@ -3,7 +3,8 @@ version; the installers' summaries; a second release from the other build folder
 the same bytes; a release signed with a throw-away certificate that verifies, and
 fails once a byte changes; the signed 64-bit exe copying a file under Wine; and
 the 64-bit installer under Wine, in a prefix of its own: installed, upgraded,
-its right-click entry run and its label loaded, then uninstalled.
+replaced by the 32-bit one of the same version and back, its right-click entry
+run and its label loaded, then uninstalled.
 
     /usr/bin/python3 -m unittest discover -s tools/pack
 
@@ -226,25 +227,32 @@ class Release(unittest.TestCase):
                          [b"0\n", b"", file.read_bytes()])
 
     def test_installer_under_wine(self):
-        # A package of the version before, this version's, then a rebuild of it (signed), and uninstall.
+        # A package of the version before, this version's, the other architecture's of it and this one's again,
+        # then a rebuild of it (signed), and uninstall: each time Quillbox is listed once, the package's exe installed.
         out, file = self.tmp / "installer", self.tmp / "a file with blanks.txt"
         out.mkdir()
         file.write_bytes("Copied by the right-click entry\r\n".encode())
         major, minor, revision = msi.product_version().split(".")
         msi.build(out / "older.msi", "x64", self.exe("first", "x64"), ROOT / "build" / "x86_64" / "icon" / "quillbox.ico",
                   self.epochs["first"], version=f"{major}.{minor}.{int(revision) - 1}")
-        packages = [windows(out / "older.msi")] + [windows(self.tmp / run / pack.msi_name("x64"))
-                                                   for run in ("first", "signed")]
+        installed = [("first", "x64"), ("first", "x64"), ("first", "x86"), ("first", "x64"), ("signed", "x64")]
+        packages = [windows(out / "older.msi")] + [windows(self.tmp / run / pack.msi_name(architecture))
+                                                   for run, architecture in installed[1:]]
         script = r'''q=$1 o=$2 file=$3
-            query() { "$WINE" reg query "$1" /s | tr -d '\r'; }
+            query() { "$WINE" reg query "$1" /s $2 | tr -d '\r'; }
             found() { (cd "$WINEPREFIX/drive_c/users" && find . -ipath '*quillbox*' -type f -exec sha256sum {} +); }
-            for package in "$4" "$5" "$6"; do "$WINE" msiexec /i "$package" /qn; echo $?; done >"$o/installs"
+            # Settings > Apps lists both registry views.
+            listed() { for view in 32 64; do query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /reg:$view; done |
+                       grep -c 'DisplayName *REG_SZ *Quillbox$'; }
+            for package in "$4" "$5" "$6" "$7" "$8"; do
+                "$WINE" msiexec /i "$package" /qn; echo $? $(listed) $(found | sed -n 's,  .*/Programs/Quillbox/Quillbox.exe$,,p')
+            done >"$o/installs"
             "$WINE" "$q" run --dismiss 'C:\windows\system32\msiexec.exe' "/i \"$4\"" >"$o/downgrade"
             query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' >"$o/apps"
             query 'HKCU\Software\Classes\*\shell\Quillbox' >"$o/entry"
             found >"$o/files"
             label=$(sed -n 's/^ *MUIVerb *REG_SZ *//p' "$o/entry")
-            { "$WINE" "$q" indirect "$label"; LC_ALL=ja_JP.UTF-8 "$WINE" "$q" indirect "$label"; } >"$o/labels"
+            for language in C ja_JP.UTF-8 de_DE.UTF-8; do LC_ALL=$language "$WINE" "$q" indirect "$label"; done >"$o/labels"
             # The entry's command line as Explorer runs it: the file's path in place of %1.
             command=$(sed -n '/\\command$/,$ s/^ *(Default) *REG_SZ *//p' "$o/entry")
             exe=${command#\"} exe=${exe%%\"*}
@@ -252,14 +260,16 @@ class Release(unittest.TestCase):
             printf before | "$WINE" "$q" set
             "$WINE" "$q" run --dismiss "$exe" "${arguments//%1/"$file"}" >"$o/messages"; echo $? >>"$o/messages"
             "$WINE" "$q" get >"$o/clipboard"
-            "$WINE" msiexec /x "$6" /qn; echo $? >>"$o/installs"
+            "$WINE" msiexec /x "$8" /qn; echo $? >>"$o/installs"
             found >"$o/files-after"
             for root in HKCU HKLM; do "$WINE" reg export $root "$o/$root.reg" /y; done'''
         # Wine would put the Start menu's shortcut in the Linux desktop's menu too.
         session(script, out, windows(file), *packages,
                 env={"WINEPREFIX": str(self.tmp / "prefix"), "WINEDLLOVERRIDES": "winemenubuilder.exe=d"})
         read = lambda name: (out / name).read_text(encoding="utf-8")
-        self.assertEqual(read("installs").split(), ["0"] * 4)
+        digest = lambda path: hashlib.sha256(path.read_bytes()).hexdigest()
+        self.assertEqual(read("installs").splitlines(),
+                         [f"0 1 {digest(self.exe(*package))}" for package in installed] + ["0"])
         self.assertIn("A newer version of Quillbox is already installed.", read("downgrade"))
         [app] = [a for a in read("apps").split("\n\n") if re.search(r"DisplayName +REG_SZ +Quillbox$", a, re.M)]
         self.assertRegex(app, rf"DisplayVersion +REG_SZ +{re.escape(msi.product_version())}\n")
@@ -275,7 +285,8 @@ class Release(unittest.TestCase):
                          sorted([("(Default)", "Copy text"), ("MUIVerb", f"@{exe},-{msi.label_id()}"),
                                  ("Icon", f"{exe},0"), ("MultiSelectModel", "Single"),
                                  ("(Default)", f'"{exe}" "%1"')]))
-        self.assertEqual(read("labels"), "Copy text\nテキストをコピー\n")
+        # A language of neither string table gets the English one.
+        self.assertEqual(read("labels"), "Copy text\nテキストをコピー\nCopy text\n")
         self.assertEqual([read("messages"), (out / "clipboard").read_bytes()], ["0\n", file.read_bytes()])
         self.assertEqual(read("files-after"), "")
         self.assertEqual(list((self.tmp / "prefix" / "drive_c" / "users").glob("*/AppData/Local/Programs")), [])
