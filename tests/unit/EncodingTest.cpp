@@ -77,6 +77,7 @@ TEST(ChooseEncoding, AMarkFirstThenUtf16WhereItsTextShowsItThenValidUtf8ThenAnsi
         {"a\0b\0\0c\0d"s, std::nullopt, 0},  // below U+0100 on both sides
         // NUL padding after 8-bit text, its first NUL byte after an odd count
         {"log\r\n"s + std::string(4096, '\0'), Encoding::Utf8, 0},
+        {"one line of ASCII text, padded\n\0"s, Encoding::Utf8, 0},  // its code units ASCII pairs
         {"\x83\x47\x83\x89\x81\x5B\x82\xAA\x94\xAD\x90\xB6\x82\xB5\x82\xDC\x82\xB5\x82\xBD\n\0"s, Encoding::Ansi, 0},
         {"\x01\xE0\xE0\x02\n\0"s, std::nullopt, 0},  // control characters: no 8-bit text
         // no mark: valid UTF-8 (pure ASCII reads the same either way), else ANSI
