@@ -125,7 +125,8 @@ def scoop_problems(folder, version, sums):
         file, entry = pack.zip_name(architecture), manifest["architecture"][scoop_name]
         found += url_problems(f"quillbox.json: {scoop_name}", entry["url"], file, entry["hash"], sums)
         url = manifest["autoupdate"]["architecture"][scoop_name]["url"]
-        if url.replace("$version", version) != entry["url"]:
+        # Every mention of the version is Scoop's $version, or a later version would fetch this one's files.
+        if version in url or url.replace("$version", version) != entry["url"]:
             found.append(f"quillbox.json: {scoop_name}: autoupdate's {url} does not give {entry['url']}")
     return found
 

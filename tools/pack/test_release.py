@@ -225,7 +225,8 @@ class Release(unittest.TestCase):
     def test_release_date_is_the_changelog_s_and_quoted(self):
         self.assertEqual(manifests.release_date(f"## [{VERSION}] - 2026-09-01\n", VERSION), "2026-09-01")
         self.assertIsNone(manifests.release_date(f"## [{VERSION}] - Unreleased\n", VERSION))
-        out = self.scratch()
+        # Over another package identifier's manifests, which must go.
+        out = self.scratch("signed")
         manifests.write(out, PUBLISHED, "2026-09-01")
         self.assertEqual(check_manifests.problems(out), [])
         installer = out / "winget" / f"{PACKAGE}.installer.yaml"
@@ -234,6 +235,10 @@ class Release(unittest.TestCase):
         # Unquoted, YAML reads a date, not the string the schema asks for.
         installer.write_text(text.replace("'2026-09-01'", "2026-09-01"))
         self.assertRegex(" ".join(check_manifests.problems(out)), "ReleaseDate: .* is not of type 'string'")
+        manifests.write(out, PUBLISHED, "2026-09-31")
+        self.assertRegex(" ".join(check_manifests.problems(out)), "ReleaseDate: .* is not a 'date'")
+        with self.assertRaises(SystemExit):  # a URL that another version's files would replace
+            manifests.settings({"QB_DOWNLOAD_URL": "https://quillbox.example.net/latest/{file}"})
 
     def test_a_wrong_manifest_is_caught(self):
         installer, version, locale = (f"winget/{PACKAGE}.{kind}yaml" for kind in ("installer.", "", "locale.ja-JP."))
@@ -243,6 +248,12 @@ class Release(unittest.TestCase):
             (scoop, r'"hash": "\w+"', '"hash": "' + "ab" * 32 + '"', "SHA256SUMS says"),
             (installer, r"(?s)(x86.*?)ProductCode: '[^']+'", r"\1ProductCode: '{00000000-0000-0000-0000-000000000001}'",
              "ProductCode"),
+            (installer, r"(?s)InstallerSha256: (\w+)(.*?)InstallerSha256: \w+", r"InstallerSha256: \1\2InstallerSha256: \1",
+             "two installers have one hash"),
+            (f"winget/{PACKAGE}.locale.en-US.yaml", "Publisher: The Quillbox authors", "Publisher: Someone",
+             "Manufacturer"),
+            (installer, "Architecture: x64", "Architecture: arm64", "in that order"),
+            (version, "DefaultLocale: en-US", "DefaultLocale: ja-JP", "the default locale is"),
             (installer, r"UpgradeCode: '[^']+'", "UpgradeCode: '{00000000-0000-0000-0000-000000000002}'",
              "UpgradeCode"),
             (locale, rf"PackageVersion: {VERSION}", "PackageVersion: 1.02.2486", f"version {VERSION}"),
