@@ -74,6 +74,11 @@ def settings(environ):
     return chosen, [name for name in SETTINGS if chosen[name] == SETTINGS[name]]
 
 
+def fill(pattern, version, file=""):
+    # Not str.format: a packager's URL may hold other braces.
+    return pattern.replace("{version}", version).replace("{file}", file)
+
+
 def release_date(changelog, version):
     m = re.search(rf"^## \[{re.escape(version)}\] - (\d{{4}}-\d\d-\d\d)$", changelog, re.M)
     return m and m.group(1)
@@ -100,7 +105,7 @@ def schema_header(kind):
 def winget(chosen, version, sums, codes, date):
     """The winget manifests: file name, text."""
     package = chosen["QB_PACKAGE_ID"]
-    url = lambda name: chosen["QB_DOWNLOAD_URL"].format(version=version, file=name)
+    url = lambda name: fill(chosen["QB_DOWNLOAD_URL"], version, name)
     common = {"PackageIdentifier": package, "PackageVersion": version}
     tail = lambda kind: {"ManifestType": kind, "ManifestVersion": MANIFEST_VERSION}
     listed = {"DisplayName": "Quillbox", "Publisher": chosen["QB_PUBLISHER"], "DisplayVersion": version}
@@ -134,7 +139,7 @@ def winget(chosen, version, sums, codes, date):
         f"{package}.locale.en-US.yaml": ("defaultLocale", {
             **common, "PackageLocale": "en-US", "Publisher": chosen["QB_PUBLISHER"], "PackageName": "Quillbox",
             "PackageUrl": chosen["QB_HOMEPAGE"], "License": "MIT",
-            "LicenseUrl": chosen["QB_LICENSE_URL"].format(version=version), "Copyright": copyright_line,
+            "LicenseUrl": fill(chosen["QB_LICENSE_URL"], version), "Copyright": copyright_line,
             "ShortDescription": short, "Description": long, "Moniker": "quillbox",
             "Tags": ["clipboard", "text", "copy", "utf-8", "shift-jis", "context-menu"], **tail("defaultLocale")}),
         f"{package}.locale.ja-JP.yaml": ("locale", {
@@ -148,11 +153,11 @@ def winget(chosen, version, sums, codes, date):
 def scoop(chosen, version, sums):
     pattern = chosen["QB_DOWNLOAD_URL"]
     architecture = {
-        SCOOP_ARCHITECTURE[a]: {"url": pattern.format(version=version, file=pack.zip_name(a)),
+        SCOOP_ARCHITECTURE[a]: {"url": fill(pattern, version, pack.zip_name(a)),
                                 "hash": sums[pack.zip_name(a)]} for a in pack.ARCHITECTURES}
     # Scoop puts its own $version in place of the version, and finds each zip's line in SHA256SUMS beside it.
-    autoupdate = {SCOOP_ARCHITECTURE[a]: {"url": pattern.format(version="$version", file=pack.zip_name(a).replace(
-        version, "$version"))} for a in pack.ARCHITECTURES}
+    autoupdate = {SCOOP_ARCHITECTURE[a]: {"url": fill(pattern, "$version", pack.zip_name(a).replace(version, "$version"))}
+                  for a in pack.ARCHITECTURES}
     manifest = {
         "version": version,
         "description": TEXTS["en-US"][0],
