@@ -1,10 +1,11 @@
 """tools/release: the zips' names and contents, their checksums and each exe's
 version; the installers' summaries; a second release from the other build folder
 the same bytes; a release signed with a throw-away certificate that verifies, and
-fails once a byte changes; the signed 64-bit exe copying a file under Wine; and
-the 64-bit installer under Wine, in a prefix of its own: installed, upgraded,
+fails once a byte changes; the signed 64-bit exe copying a file under Wine; the
+64-bit installer under Wine, in a prefix of its own: installed, upgraded,
 replaced by the 32-bit one of the same version and back, its right-click entry
-run and its label loaded, then uninstalled.
+run and its label loaded, then uninstalled; and the winget and Scoop manifests
+checked (check_manifests.py), and each kind of fault in them caught.
 
     /usr/bin/python3 -m unittest discover -s tools/pack
 
@@ -25,6 +26,8 @@ from pathlib import Path
 import pefile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import check_manifests  # noqa: E402
+import manifests  # noqa: E402
 import msi  # noqa: E402
 import pack  # noqa: E402
 from msi import Libmsi  # noqa: E402
@@ -36,6 +39,11 @@ BUILD = {"x64": "x86_64", "x86": "i686"}
 MACHINE = {"x64": pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"], "x86": pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"]}
 PASSWORD = "throw-away pass"
 SECURITY = pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_SECURITY"]
+# Where a packager publishes; the signed release keeps the placeholders.
+PUBLISHED = {"QB_PACKAGE_ID": "QuillboxAuthors.Quillbox", "QB_PUBLISHER": "The Quillbox authors",
+             "QB_HOMEPAGE": "https://quillbox.example.net", "QB_LICENSE_URL": "https://quillbox.example.net/v{version}/LICENSE",
+             "QB_DOWNLOAD_URL": "https://quillbox.example.net/download/v{version}/{file}"}
+PACKAGE = PUBLISHED["QB_PACKAGE_ID"]
 
 
 def release(out, *options, env=None):
@@ -94,7 +102,7 @@ class Release(unittest.TestCase):
         cls.addClassCleanup(shutil.rmtree, cls.tmp)
         # A packager's own date; and a TMPDIR holding a blank, with a folder beside
         # it named as its part before the blank, which the release must not touch.
-        packager = {"SOURCE_DATE_EPOCH": "1000000000", "TMPDIR": str(cls.tmp / "tmp dir")}
+        packager = {"SOURCE_DATE_EPOCH": "1000000000", "TMPDIR": str(cls.tmp / "tmp dir"), **PUBLISHED}
         (cls.tmp / "tmp dir").mkdir()
         (cls.tmp / "tmp").mkdir()
         (cls.tmp / "tmp" / "kept").write_text("beside the temporary folder")
@@ -121,7 +129,7 @@ class Release(unittest.TestCase):
         for run in ("first", "signed"):
             self.assertEqual(sorted(os.listdir(self.tmp / run)),
                              [f"Quillbox-{VERSION}-win-{a}.{kind}" for a in BUILD for kind in ("msi", "zip")] +
-                             ["SHA256SUMS"])
+                             ["SHA256SUMS", "scoop", "winget"])
             for architecture in BUILD:
                 with zipfile.ZipFile(self.tmp / run / pack.zip_name(architecture)) as archive:
                     self.assertEqual(archive.namelist(), ENTRIES)
@@ -191,10 +199,89 @@ class Release(unittest.TestCase):
                                  (epoch + msi.FILETIME_1970) * 10**7)
 
     def test_second_release_is_the_same_bytes(self):
-        for name in os.listdir(self.tmp / "first"):
+        names = [p.relative_to(self.tmp / "first") for p in (self.tmp / "first").rglob("*") if p.is_file()]
+        self.assertEqual(len(names), 10)
+        for name in names:
             first, second = ((self.tmp / run / name).read_bytes() for run in ("first", "second"))
             self.assertTrue(first == second, f"{name}: {hashlib.sha256(first).hexdigest()} "
                                              f"!= {hashlib.sha256(second).hexdigest()}")
+
+    def scratch(self, run="first"):
+        """A copy of the release's manifests, checksums and installers, to change."""
+        out = self.tmp / "scratch"
+        shutil.rmtree(out, ignore_errors=True)
+        shutil.copytree(self.tmp / run, out, ignore=shutil.ignore_patterns("*.zip"))
+        return out
+
+    def test_manifests_hold_the_release(self):
+        for run, package in (("first", PACKAGE), ("signed", "Example.Quillbox")):
+            self.assertEqual(check_manifests.problems(self.tmp / run), [], run)
+            self.assertEqual(sorted(os.listdir(self.tmp / run / "winget")),
+                             [f"{package}.{kind}yaml" for kind in ("installer.", "locale.en-US.", "locale.ja-JP.", "")])
+        installer = (self.tmp / "first" / "winget" / f"{PACKAGE}.installer.yaml").read_text()
+        self.assertEqual(installer.count(f"InstallerUrl: https://quillbox.example.net/download/v{VERSION}/"), 4)
+        self.assertNotIn("Publisher", installer)  # the installers' own, as the package's
+        self.assertNotIn("ReleaseDate", installer)  # the changelog says "Unreleased"
+
+    def test_release_date_is_the_changelog_s_and_quoted(self):
+        self.assertEqual(manifests.release_date(f"## [{VERSION}] - 2026-09-01\n", VERSION), "2026-09-01")
+        self.assertIsNone(manifests.release_date(f"## [{VERSION}] - Unreleased\n", VERSION))
+        # Over another package identifier's manifests, which must go.
+        out = self.scratch("signed")
+        manifests.write(out, PUBLISHED, "2026-09-01")
+        self.assertEqual(check_manifests.problems(out), [])
+        installer = out / "winget" / f"{PACKAGE}.installer.yaml"
+        text = installer.read_text()
+        self.assertIn("\nReleaseDate: '2026-09-01'\n", text)
+        # Unquoted, YAML reads a date, not the string the schema asks for.
+        installer.write_text(text.replace("'2026-09-01'", "2026-09-01"))
+        self.assertRegex(" ".join(check_manifests.problems(out)), "ReleaseDate: .* is not of type 'string'")
+        manifests.write(out, PUBLISHED, "2026-09-31")
+        self.assertRegex(" ".join(check_manifests.problems(out)), "ReleaseDate: .* is not a 'date'")
+        with self.assertRaises(SystemExit):  # a URL that another version's files would replace
+            manifests.settings({"QB_DOWNLOAD_URL": "https://quillbox.example.net/latest/{file}"})
+
+    def test_a_wrong_manifest_is_caught(self):
+        installer, version, locale = (f"winget/{PACKAGE}.{kind}yaml" for kind in ("installer.", "", "locale.ja-JP."))
+        scoop = "scoop/quillbox.json"
+        rows = [  # the file, what is replaced in it (None: the file is renamed), by what, the problem's words
+            (installer, r"InstallerSha256: \w+", "InstallerSha256: " + "AB" * 32, "SHA256SUMS says"),
+            (scoop, r'"hash": "\w+"', '"hash": "' + "ab" * 32 + '"', "SHA256SUMS says"),
+            (installer, r"(?s)(x86.*?)ProductCode: '[^']+'", r"\1ProductCode: '{00000000-0000-0000-0000-000000000001}'",
+             "ProductCode"),
+            (installer, r"(?s)InstallerSha256: (\w+)(.*?)InstallerSha256: \w+", r"InstallerSha256: \1\2InstallerSha256: \1",
+             "two installers have one hash"),
+            (f"winget/{PACKAGE}.locale.en-US.yaml", "Publisher: The Quillbox authors", "Publisher: Someone",
+             "Manufacturer"),
+            (installer, "Architecture: x64", "Architecture: arm64", "in that order"),
+            (version, "DefaultLocale: en-US", "DefaultLocale: ja-JP", "the default locale is"),
+            (installer, r"UpgradeCode: '[^']+'", "UpgradeCode: '{00000000-0000-0000-0000-000000000002}'",
+             "UpgradeCode"),
+            (locale, rf"PackageVersion: {VERSION}", "PackageVersion: 1.02.2486", f"version {VERSION}"),
+            (scoop, rf'"version": "{VERSION}"', '"version": "1.02.2486"', f"not {VERSION}"),
+            (installer, rf"/v{VERSION}/(Quillbox-{VERSION}-win-x86.zip)", r"/latest/\1", "not of this version's"),
+            (scoop, r"\$version/Quillbox", "latest/Quillbox", "autoupdate"),
+            (installer, r"  InstallerType: msi\n", "  InstallerType: msi\n  Scope: user\n", "Scope given"),
+            (version, "ManifestVersion: 1.12.0", "ManifestVersion: 1.28.0", "ManifestVersion"),
+            (version, r"version\.1\.12\.0", "version.1.28.0", "schema header"),
+            (locale, None, f"{PACKAGE}.locale.ja-jp.yaml", "winget's names"),
+            # What breaks the schemas.
+            (installer, "InstallerType: zip", "InstallerType: tarball", "is not one of"),
+            (f"winget/{PACKAGE}.locale.en-US.yaml", r"License: MIT\n", "", "'License' is a required property"),
+            (scoop, '"bin"', '"binary"', "Additional properties are not allowed ('binary'"),
+        ]
+        for path, old, new, words in rows:
+            with self.subTest(path=path, new=new):
+                out = self.scratch()
+                file = out / path
+                if old is None:
+                    file.rename(file.with_name(new))
+                else:
+                    text, count = re.subn(old, new, file.read_text(encoding="utf-8"), count=1)
+                    self.assertEqual(count, 1)
+                    file.write_text(text, encoding="utf-8", newline="")
+                found = check_manifests.problems(out)
+                self.assertTrue(any(words in problem for problem in found), found)
 
     def test_signature_verifies_and_a_changed_byte_fails(self):
         for architecture in BUILD:
