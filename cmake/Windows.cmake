@@ -57,6 +57,9 @@ endif()
 set_property(SOURCE resources/Quillbox.rc APPEND PROPERTY OBJECT_DEPENDS
              ${CMAKE_CURRENT_SOURCE_DIR}/resources/Quillbox.manifest ${QB_ICON})
 
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    add_subdirectory(shell)
+endif()
 add_subdirectory(tools/wine)
 add_subdirectory(tools/bench)
 
