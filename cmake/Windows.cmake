@@ -29,13 +29,17 @@ add_library(quillbox_win32 STATIC platform/win32/Win32Platform.cpp platform/win3
 target_link_libraries(quillbox_win32 PUBLIC quillbox_form shell32)
 
 # The icon is drawn as text in resources/icon/; tools/icon/make_ico.py makes the
-# .ico that the resource script takes (windres finds it through the include path).
+# .ico that the resource script takes (windres finds it through the include path),
+# and its images enlarged as PNG files, of which the 32-pixel one, 256 pixels
+# wide, is the logo that Windows 11's menu package names (tools/pack).
 set(QB_PYTHON3 /usr/bin/python3 CACHE FILEPATH "The Python 3 that runs the build's own tools")
 set(QB_ICON ${CMAKE_CURRENT_BINARY_DIR}/icon/quillbox.ico)
 set(QB_ICON_MAPS ${CMAKE_CURRENT_SOURCE_DIR}/resources/icon/quillbox-32.txt
                  ${CMAKE_CURRENT_SOURCE_DIR}/resources/icon/quillbox-16.txt)
 add_custom_command(OUTPUT ${QB_ICON}
-    COMMAND ${QB_PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/tools/icon/make_ico.py ${QB_ICON} ${QB_ICON_MAPS}
+    BYPRODUCTS ${CMAKE_CURRENT_BINARY_DIR}/icon/quillbox-32.png ${CMAKE_CURRENT_BINARY_DIR}/icon/quillbox-16.png
+    COMMAND ${QB_PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/tools/icon/make_ico.py --png ${CMAKE_CURRENT_BINARY_DIR}/icon
+            ${QB_ICON} ${QB_ICON_MAPS}
     DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tools/icon/make_ico.py ${QB_ICON_MAPS}
     COMMENT "Making the icon from resources/icon/" VERBATIM)
 
@@ -57,6 +61,9 @@ endif()
 set_property(SOURCE resources/Quillbox.rc APPEND PROPERTY OBJECT_DEPENDS
              ${CMAKE_CURRENT_SOURCE_DIR}/resources/Quillbox.manifest ${QB_ICON})
 
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    add_subdirectory(shell)
+endif()
 add_subdirectory(tools/wine)
 add_subdirectory(tools/bench)
 

@@ -1,12 +1,13 @@
 #!/usr/bin/python3
 """Checks the built Quillbox.exe files: machine, subsystem, hardening, imports,
 the first calls, version block, manifest, and the error report's contact against
-the build's settings. Usage: check_pe.py [--again DIR] EXE... (Debian's python3-pefile).
+the build's settings; and QuillboxMenu.dll, Windows 11's menu command (DllChecks).
+Usage: check_pe.py [--again DIR] EXE|DLL... (Debian's python3-pefile).
 
 The exe is stripped; what it cannot show, the build leaves beside it: the
 linker's map with its cross references (Quillbox.map) and the compile commands
 (compile_commands.json), and its settings are in its CMakeCache.txt. With
---again, DIR/<folder of EXE>/Quillbox.exe is the same sources built a second
+--again, DIR/<folder of EXE>/<its name> is the same sources built a second
 time elsewhere, and must be the same bytes."""
 import argparse
 import json
@@ -97,19 +98,23 @@ def read_map(path):
     return addresses, references
 
 
+def read_image(cls):
+    """cls.path's image, bitness and folder, and its imports: {dll: {name: address}}."""
+    cls.pe = pefile.PE(cls.path)
+    cls.bits = MACHINES.get(cls.pe.FILE_HEADER.Machine)
+    cls.build = os.path.dirname(os.path.abspath(cls.path))
+    cls.imports = {entry.dll.decode().lower(): {imp.name.decode(): imp.address for imp in entry.imports if imp.name}
+                   for entry in cls.pe.DIRECTORY_ENTRY_IMPORT}
+
+
 class ExeChecks(unittest.TestCase):
     path = None
     again = None
 
     @classmethod
     def setUpClass(cls):
-        cls.pe = pefile.PE(cls.path)
-        cls.bits = MACHINES.get(cls.pe.FILE_HEADER.Machine)
-        cls.build = os.path.dirname(os.path.abspath(cls.path))
+        read_image(cls)
         cls.addresses, cls.references = read_map(os.path.join(cls.build, "Quillbox.map"))
-        cls.pe.parse_data_directories()
-        cls.imports = {entry.dll.decode().lower(): {imp.name.decode(): imp.address for imp in entry.imports if imp.name}
-                       for entry in cls.pe.DIRECTORY_ENTRY_IMPORT}
 
     def test_map_is_of_this_exe(self):
         text = next(s for s in self.pe.sections if s.Name.rstrip(b"\0") == b".text")
@@ -241,7 +246,7 @@ class ExeChecks(unittest.TestCase):
     def test_reproducible(self):
         self.assertEqual(self.pe.FILE_HEADER.TimeDateStamp, 0)
         if self.again:
-            other = os.path.join(self.again, os.path.basename(self.build), "Quillbox.exe")
+            other = os.path.join(self.again, os.path.basename(self.build), os.path.basename(self.path))
             with open(self.path, "rb") as mine, open(other, "rb") as theirs:
                 self.assertTrue(mine.read() == theirs.read(), f"{self.path} and {other} differ")
 
@@ -415,6 +420,37 @@ class ExeChecks(unittest.TestCase):
         self.assertEqual(re.findall(r'<supportedOS\s+Id="([^"]+)"', data), [WINDOWS_10])
 
 
+class DllChecks(unittest.TestCase):
+    """QuillboxMenu.dll, Windows 11's menu command, which Explorer loads into its
+    own 64-bit process: an in-process COM server and nothing else, hardened like
+    the exe, importing only system DLLs, opening no file and writing nothing."""
+    path = None
+    again = None
+
+    @classmethod
+    def setUpClass(cls):
+        read_image(cls)
+
+    # As the exe's: ASLR, DEP, no writable code; no time stamp, the same bytes from another folder.
+    test_hardening = ExeChecks.test_hardening
+    test_reproducible = ExeChecks.test_reproducible
+
+    def test_a_64_bit_dll(self):
+        self.assertEqual(self.bits, 64)
+        self.assertTrue(self.pe.FILE_HEADER.Characteristics & 0x2000, "not a DLL")
+
+    def test_exports_only_what_com_calls(self):
+        self.assertEqual(sorted(e.name.decode() for e in self.pe.DIRECTORY_ENTRY_EXPORT.symbols),
+                         ["DllCanUnloadNow", "DllGetClassObject"])
+
+    def test_imports_only_system_dlls_and_neither_opens_nor_writes_files(self):
+        self.assertLessEqual(set(self.imports), SYSTEM_DLLS)
+        for dll, names in self.imports.items():
+            for name in names:
+                self.assertNotRegex(name, WRITING, dll)
+                self.assertNotRegex(name, r"^(CreateFile|OpenFile|ReadFile|LoadLibrary)", dll)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--again", help="where the same sources were built a second time")
@@ -423,7 +459,8 @@ def main():
     exes = args.exes
     suite = unittest.TestSuite()
     for exe in exes:
-        case = type(re.sub(r"\W", "_", exe), (ExeChecks,), {"path": exe, "again": args.again})
+        checks = DllChecks if exe.lower().endswith(".dll") else ExeChecks
+        case = type(re.sub(r"\W", "_", exe), (checks,), {"path": exe, "again": args.again})
         suite.addTests(unittest.defaultTestLoader.loadTestsFromTestCase(case))
     result = unittest.TextTestRunner(verbosity=1).run(suite)
     sys.exit(0 if exes and result.wasSuccessful() else 1)

@@ -1,9 +1,12 @@
 """The release's installers; tools/release runs it for each executable, then signs what it made.
 
-    msi.py --arch x64|x86 --exe EXE --icon ICO --out FILE
+    msi.py --arch x64|x86 --exe EXE --icon ICO [--menu DLL MSIX PNG] --out FILE
 
 Builds the per-user installer of Quillbox.wxs with Debian's wixl: EXE, the
-license as LICENSE.txt and ICO (Settings > Apps shows it) go into FILE. wixl
+license as LICENSE.txt and ICO (Settings > Apps shows it) go into FILE; with
+--menu (x64, signed), Windows 11's first-level Copy text too: the command's DLL,
+the signed sparse package of msix.py and its logo, and the actions that
+register and remove the package. wixl
 cannot do all that is needed, so the database is then changed with msitools'
 own library, libmsi:
 - a rebuilt package of the same version replaces the installed one too (wixl
@@ -50,19 +53,22 @@ def label_id():
     return re.search(r"^#define IDS_COPY_TEXT (\d+)$", header, re.M).group(1)
 
 
-def build(out, architecture, exe, icon, epoch, version=None):
+def build(out, architecture, exe, icon, epoch, version=None, menu=None):
+    """menu: the paths of QuillboxMenu.dll, Quillbox.msix and Quillbox.png, or None."""
     version = version or product_version()
     with tempfile.TemporaryDirectory() as folder:
         stage = Path(folder)
         (stage / "Quillbox.exe").write_bytes(exe.read_bytes())
         (stage / "LICENSE.txt").write_bytes(pack.notepad((pack.ROOT / "LICENSE").read_text(encoding="utf-8")))
         (stage / "quillbox.ico").write_bytes(icon.read_bytes())
+        for name, path in zip(("QuillboxMenu.dll", "Quillbox.msix", "Quillbox.png"), menu or ()):
+            (stage / name).write_bytes(path.read_bytes())
         for file in stage.iterdir():
             os.utime(file, (epoch, epoch))
         # wixl takes no absolute Source path (it fails an assertion), so it runs in
         # the stage; the cabinet's times are local times, so UTC.
         defines = {"Version": version, "Win64": "yes" if architecture == "x64" else "no", "LabelId": label_id(),
-                   "ProductCode": NO_CODE}
+                   "ProductCode": NO_CODE, "Menu": "yes" if menu else "no"}
         wixl = subprocess.run(["wixl", "-a", architecture, "-o", str(out.resolve()), str(WXS),
                                *(f for name, value in defines.items() for f in ("-D", f"{name}={value}"))],
                               cwd=stage, env={**os.environ, "TZ": "UTC"}, capture_output=True, text=True)
@@ -101,8 +107,11 @@ def main():
     parser.add_argument("--arch", required=True, choices=pack.ARCHITECTURES)
     for name in ("exe", "icon", "out"):
         parser.add_argument(f"--{name}", required=True, type=Path)
+    parser.add_argument("--menu", nargs=3, type=Path, metavar=("DLL", "MSIX", "PNG"))
     args = parser.parse_args()
-    build(args.out, args.arch, args.exe, args.icon, int(os.environ["SOURCE_DATE_EPOCH"]))
+    if args.menu and args.arch != "x64":
+        parser.error("--menu is for the x64 installer: Windows 11 has no 32-bit edition")
+    build(args.out, args.arch, args.exe, args.icon, int(os.environ["SOURCE_DATE_EPOCH"]), menu=args.menu)
 
 
 if __name__ == "__main__":

@@ -1,25 +1,32 @@
 """tools/release: the zips' names and contents, their checksums and each exe's
-version; the installers' summaries; a second release from the other build folder
-the same bytes; a release signed with a throw-away certificate that verifies, and
-fails once a byte changes; the signed 64-bit exe copying a file under Wine; the
-64-bit installer under Wine, in a prefix of its own: installed, upgraded,
-replaced by the 32-bit one of the same version and back, its right-click entry
-run and its label loaded, then uninstalled; and the winget and Scoop manifests
-checked (check_manifests.py), and each kind of fault in them caught.
+version; the installers' summaries, components and custom actions; a second
+release from the other build folder the same bytes; a release signed with a
+throw-away certificate that verifies, and fails once a byte changes, and whose
+x64 installer holds Windows 11's menu package, read here as Windows reads it and
+the same bytes when signed again; the signed 64-bit exe copying a file under
+Wine; the 64-bit installer under Wine, in a prefix of its own: installed,
+upgraded, replaced by the 32-bit one of the same version and back, its
+right-click entry run and its label loaded, the package's registration failing,
+repaired, then uninstalled, and on Windows 10 once more; and the winget and
+Scoop manifests checked (check_manifests.py), and each kind of fault in them
+caught.
 
     /usr/bin/python3 -m unittest discover -s tools/pack
 
 Run by tools/test after the builds (build/<preset> and build/again/<preset>).
 """
+import base64
 import hashlib
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
 import time
 import unittest
+import xml.etree.ElementTree as ET
 import zipfile
 from pathlib import Path
 
@@ -44,6 +51,9 @@ PUBLISHED = {"QB_PACKAGE_ID": "QuillboxAuthors.Quillbox", "QB_PUBLISHER": "The Q
              "QB_HOMEPAGE": "https://quillbox.example.net", "QB_LICENSE_URL": "https://quillbox.example.net/v{version}/LICENSE",
              "QB_DOWNLOAD_URL": "https://quillbox.example.net/download/v{version}/{file}"}
 PACKAGE = PUBLISHED["QB_PACKAGE_ID"]
+# The test signer's subject, "/C=DE/O=Quillbox, test/CN=Quillbox test signer", as Windows writes it.
+PUBLISHER = 'CN=Quillbox test signer, O="Quillbox, test", C=DE'
+MENU = ["QuillboxMenu.dll", "Quillbox.msix", "Quillbox.png"]
 
 
 def release(out, *options, env=None):
@@ -67,7 +77,7 @@ def make_certificate(folder):
             "-subj", "/CN=Quillbox test CA", "-addext", "basicConstraints=critical,CA:TRUE",
             "-addext", "keyUsage=critical,keyCertSign")
     openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", "signer.key", "-out", "signer.csr",
-            "-subj", "/CN=Quillbox test signer")
+            "-subj", "/C=DE/O=Quillbox, test/CN=Quillbox test signer")
     (folder / "signer.ext").write_text("basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\n"
                                        "extendedKeyUsage=codeSigning\n")
     openssl("x509", "-req", "-in", "signer.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
@@ -75,6 +85,23 @@ def make_certificate(folder):
     openssl("pkcs12", "-export", "-inkey", "signer.key", "-in", "signer.pem", "-certfile", "ca.pem",
             "-passout", "env:PW", "-out", "signer.pfx")
     return folder / "ca.pem", folder / "signer.pfx"
+
+
+def rows(path, sql):
+    """The rows the query selects from the installer, each a tuple of strings."""
+    query = Libmsi.Query.new(Libmsi.Database.new(str(path), Libmsi.DbFlags.READONLY, None), sql)
+    query.execute(None)
+    found = []
+    while (record := query.fetch()) is not None:
+        found.append(tuple(record.get_string(i) for i in range(1, record.get_field_count() + 1)))
+    return found
+
+
+def installed_files(path):
+    """{name: bytes} of the files in the installer's cabinet, as msitools extracts them."""
+    with tempfile.TemporaryDirectory() as folder:
+        subprocess.run(["msiextract", "-C", folder, str(path)], check=True, capture_output=True)
+        return {p.name: p.read_bytes() for p in Path(folder).rglob("*") if p.is_file()}
 
 
 def windows(path):
@@ -111,6 +138,9 @@ class Release(unittest.TestCase):
         cls.ca, pfx = make_certificate(cls.tmp / "ca")
         # No date given: the commit's.
         release(cls.tmp / "signed", "--sign", str(pfx), env={"QB_SIGN_PASSWORD": PASSWORD, "SOURCE_DATE_EPOCH": None})
+        # Signed again, from the other build folder: the menu's package must be the same bytes.
+        release(cls.tmp / "signed again", "--sign", str(pfx), "--build", str(ROOT / "build" / "again"),
+                env={"QB_SIGN_PASSWORD": PASSWORD, "SOURCE_DATE_EPOCH": None})
         commit = subprocess.run(["git", "log", "-1", "--format=%ct"], cwd=ROOT, capture_output=True, text=True,
                                 check=True).stdout
         cls.epochs = {"first": int(packager["SOURCE_DATE_EPOCH"]), "signed": int(commit)}
@@ -197,6 +227,100 @@ class Release(unittest.TestCase):
                 self.assertEqual(summary.get_string(Libmsi.Property.TEMPLATE), f"{platform};1033")
                 self.assertEqual(summary.get_filetime(Libmsi.Property.CREATED_TM),
                                  (epoch + msi.FILETIME_1970) * 10**7)
+
+    def test_each_architecture_has_component_codes_of_its_own_in_every_version(self):
+        # A code is one component to Windows Installer, of one bitness (Attributes 256: 64-bit).
+        major, minor, revision = msi.product_version().split(".")
+        codes = {}
+        for architecture, preset in BUILD.items():
+            older = self.tmp / f"older-{architecture}.msi"
+            msi.build(older, architecture, self.exe("first", architecture), ROOT / "build" / preset / "icon" / "quillbox.ico",
+                      self.epochs["first"], version=f"{major}.{minor}.{int(revision) - 1}")
+            found = [rows(path, "SELECT `Component`, `ComponentId`, `Attributes` FROM `Component`")
+                     for path in (older, *(self.tmp / run / pack.msi_name(architecture) for run in ("first", "signed")))]
+            self.assertEqual(found, [found[0]] * 3, architecture)
+            self.assertEqual({int(attributes) & 256 for _, _, attributes in found[0]}, {256 if architecture == "x64" else 0})
+            codes[architecture] = {code for _, code, _ in found[0]}
+        self.assertEqual(codes["x64"] & codes["x86"], set())
+
+    def test_menu_only_in_the_signed_x64_installer_registered_on_windows_11_removed_first(self):
+        actions = "SELECT `Action`, `Type`, `Source` FROM `CustomAction`"
+        sequence = "SELECT `Action`, `Condition`, `Sequence` FROM `InstallExecuteSequence`"
+        # Where the actions stand among Windows Installer's own.
+        around = {"AppSearch", "CostFinalize", "SetPowerShell", "RemoveExistingProducts", "InstallInitialize",
+                  "RemoveMenuPackage", "RemoveFiles", "InstallFiles", "RegisterMenuPackage", "InstallFinalize"}
+        for run, architecture in (("first", "x64"), ("first", "x86"), ("signed", "x86")):
+            path = self.tmp / run / pack.msi_name(architecture)
+            self.assertEqual(rows(path, actions), [], path)
+            self.assertFalse(set(MENU) & set(installed_files(path)), path)
+        path = self.tmp / "signed" / pack.msi_name("x64")
+        # 51: sets a property; 1138: runs the exe that a property names (50), deferred (1024),
+        # its exit code ignored (64), as the user (no 2048).
+        self.assertEqual(sorted(rows(path, actions)), [("RegisterMenuPackage", "1138", "POWERSHELLEXE"),
+                                                       ("RemoveMenuPackage", "1138", "POWERSHELLEXE"),
+                                                       ("SetPowerShell", "51", "POWERSHELLEXE")])
+        self.assertEqual(sorted((row for row in rows(path, sequence) if row[0] in around), key=lambda row: int(row[2])), [
+            ("AppSearch", "", "50"), ("CostFinalize", "", "1000"), ("SetPowerShell", "", "1001"),
+            ("RemoveExistingProducts", "", "1401"), ("InstallInitialize", "", "1500"),
+            ("RemoveMenuPackage", 'REMOVE="ALL"', "3490"), ("RemoveFiles", "", "3500"), ("InstallFiles", "", "4000"),
+            ("RegisterMenuPackage", "(NOT Installed OR REINSTALL) AND CURRENTBUILDNUMBER >= 22000", "6500"),
+            ("InstallFinalize", "", "6600")])
+        # HKLM (2), the value as it is (2) from the 64-bit registry (16).
+        self.assertEqual(rows(path, "SELECT `Root`, `Key`, `Name`, `Type` FROM `RegLocator`"),
+                         [("2", r"SOFTWARE\Microsoft\Windows NT\CurrentVersion", "CurrentBuildNumber", "18")])
+
+    def test_menu_package_read_as_windows_reads_it_verifies_and_is_the_same_signed_again(self):
+        files = {run: installed_files(self.tmp / run / pack.msi_name("x64")) for run in ("signed", "signed again")}
+        package = self.tmp / "Quillbox.msix"
+        package.write_bytes(files["signed"]["Quillbox.msix"])
+        self.assertTrue(files["signed"]["Quillbox.msix"] == files["signed again"]["Quillbox.msix"])
+        archive = zipfile.ZipFile(package)
+        self.assertIsNone(archive.testzip())
+        self.assertEqual(archive.namelist(),
+                         ["AppxManifest.xml", "AppxBlockMap.xml", "[Content_Types].xml", "AppxSignature.p7x"])
+        # Every entry but the footprint's own is in the block map: its size, its local
+        # header's, and each 64 KiB block's hash and compressed size (their sum the
+        # entry's, or 2 more: the stream's end).
+        block_map = ET.fromstring(archive.read("AppxBlockMap.xml"))
+        self.assertEqual(block_map.get("HashMethod"), "http://www.w3.org/2001/04/xmlenc#sha256")
+        namespace = "{http://schemas.microsoft.com/appx/2010/blockmap}"
+        [entry] = block_map.iter(namespace + "File")
+        info = archive.getinfo(entry.get("Name"))
+        data = archive.read(info)
+        name_length, extra_length = struct.unpack_from("<2H", package.read_bytes(), info.header_offset + 26)
+        self.assertEqual((info.filename, int(entry.get("Size")), int(entry.get("LfhSize"))),
+                         ("AppxManifest.xml", len(data), 30 + name_length + extra_length))
+        blocks = entry.findall(namespace + "Block")
+        self.assertEqual([block.get("Hash") for block in blocks],
+                         [base64.b64encode(hashlib.sha256(data[at:at + 65536]).digest()).decode()
+                          for at in range(0, len(data), 65536)])
+        self.assertIn(info.compress_size - sum(int(block.get("Size")) for block in blocks), (0, 2))
+        types = ET.fromstring(archive.read("[Content_Types].xml"))
+        namespace = "{http://schemas.openxmlformats.org/package/2006/content-types}"
+        defaults = {t.get("Extension"): t.get("ContentType") for t in types.iter(namespace + "Default")}
+        overrides = {t.get("PartName"): t.get("ContentType") for t in types.iter(namespace + "Override")}
+        self.assertEqual({name: overrides.get("/" + name, defaults.get(name.rpartition(".")[2]))
+                          for name in archive.namelist() if name != "[Content_Types].xml"},
+                         {"AppxManifest.xml": "application/vnd.ms-appx.manifest+xml",
+                          "AppxBlockMap.xml": "application/vnd.ms-appx.blockmap+xml",
+                          "AppxSignature.p7x": "application/vnd.ms-appx.signature"})
+        # The manifest: the signer's subject, this version, the command's class.
+        manifest = ET.fromstring(data)
+        namespace = "{http://schemas.microsoft.com/appx/manifest/foundation/windows10}"
+        identity = manifest.find(namespace + "Identity")
+        self.assertEqual((identity.get("Publisher"), identity.get("Version")),
+                         (PUBLISHER, msi.product_version() + ".0"))
+        [clsid] = {element.get(key) for element in manifest.iter() for key in ("Clsid", "Id") if "-" in element.get(key, "")}
+        self.assertIn(f"{{{clsid}}}", (ROOT / "shell" / "CopyTextCommand.cpp").read_text())
+        # The signature, and the DLL's.
+        for name in ("Quillbox.msix", "QuillboxMenu.dll"):
+            (self.tmp / name).write_bytes(files["signed"][name])
+            result = verify(self.ca, self.tmp / name)
+            self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        changed = bytearray(package.read_bytes())
+        changed[info.header_offset + 30 + name_length + 100] ^= 0x01
+        package.write_bytes(changed)
+        self.assertNotEqual(verify(self.ca, package).returncode, 0)
 
     def test_second_release_is_the_same_bytes(self):
         names = [p.relative_to(self.tmp / "first") for p in (self.tmp / "first").rglob("*") if p.is_file()]
@@ -315,7 +439,10 @@ class Release(unittest.TestCase):
 
     def test_installer_under_wine(self):
         # A package of the version before, this version's, the other architecture's of it and this one's again,
-        # then a rebuild of it (signed), and uninstall: each time Quillbox is listed once, the package's exe installed.
+        # then a rebuild of it (signed): each time Quillbox is listed once, the package's exe installed. On
+        # Windows 11 (by its build number), where PowerShell is a stand-in that records its command line and
+        # fails as a registration may; the signed one repaired as msiexec /famus repairs (Wine's msiexec has
+        # no /f for a package's path), and uninstalled; then on Windows 10, installed and uninstalled again.
         out, file = self.tmp / "installer", self.tmp / "a file with blanks.txt"
         out.mkdir()
         file.write_bytes("Copied by the right-click entry\r\n".encode())
@@ -331,6 +458,10 @@ class Release(unittest.TestCase):
             # Settings > Apps lists both registry views.
             listed() { for view in 32 64; do query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /reg:$view; done |
                        grep -c 'DisplayName *REG_SZ *Quillbox$'; }
+            build() { "$WINE" reg add 'HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion' /v CurrentBuildNumber /d $1 /f >/dev/null; }
+            powershell=$WINEPREFIX/drive_c/windows/system32/WindowsPowerShell/v1.0
+            cp "$q" "$powershell/powershell.exe"
+            build 22631
             for package in "$4" "$5" "$6" "$7" "$8"; do
                 "$WINE" msiexec /i "$package" /qn; echo $? $(listed) $(found | sed -n 's,  .*/Programs/Quillbox/Quillbox.exe$,,p')
             done >"$o/installs"
@@ -347,22 +478,35 @@ class Release(unittest.TestCase):
             printf before | "$WINE" "$q" set
             "$WINE" "$q" run --dismiss "$exe" "${arguments//%1/"$file"}" >"$o/messages"; echo $? >>"$o/messages"
             "$WINE" "$q" get >"$o/clipboard"
+            rm "$WINEPREFIX"/drive_c/users/*/AppData/Local/Programs/Quillbox/Quillbox.exe
+            "$WINE" msiexec /i "$8" REINSTALL=ALL REINSTALLMODE=amus /qn; echo $? >>"$o/installs"
+            found >"$o/files-repaired"
             "$WINE" msiexec /x "$8" /qn; echo $? >>"$o/installs"
+            build 19045
+            for action in /i /x; do "$WINE" msiexec $action "$8" /qn; echo $? >>"$o/installs"; done
+            cp "$powershell/powershell.exe.log" "$o/powershell"
             found >"$o/files-after"
             for root in HKCU HKLM; do "$WINE" reg export $root "$o/$root.reg" /y; done'''
         # Wine would put the Start menu's shortcut in the Linux desktop's menu too.
-        session(script, out, windows(file), *packages,
-                env={"WINEPREFIX": str(self.tmp / "prefix"), "WINEDLLOVERRIDES": "winemenubuilder.exe=d"})
+        session(script, out, windows(file), *packages, env={"WINEPREFIX": str(self.tmp / "prefix"),
+                                                            "WINEDLLOVERRIDES": "winemenubuilder.exe=d;powershell.exe=n"})
         read = lambda name: (out / name).read_text(encoding="utf-8")
         digest = lambda path: hashlib.sha256(path.read_bytes()).hexdigest()
         self.assertEqual(read("installs").splitlines(),
-                         [f"0 1 {digest(self.exe(*package))}" for package in installed] + ["0"])
+                         [f"0 1 {digest(self.exe(*package))}" for package in installed] + ["0"] * 4)
         self.assertIn("A newer version of Quillbox is already installed.", read("downgrade"))
         [app] = [a for a in read("apps").split("\n\n") if re.search(r"DisplayName +REG_SZ +Quillbox$", a, re.M)]
         self.assertRegex(app, rf"DisplayVersion +REG_SZ +{re.escape(msi.product_version())}\n")
         files = {path: digest for digest, user, path in re.findall(r"(\w+)  \./([^/]+)/(.*)", read("files"))}
-        self.assertEqual(files["AppData/Local/Programs/Quillbox/Quillbox.exe"],
-                         hashlib.sha256(self.exe("signed", "x64").read_bytes()).hexdigest())
+        signed = installed_files(self.tmp / "signed" / pack.msi_name("x64"))
+        for name in ["Quillbox.exe"] + MENU:
+            self.assertEqual(files[f"AppData/Local/Programs/Quillbox/{name}"], hashlib.sha256(signed[name]).hexdigest())
+        # The repair puts the deleted exe back, as it was; and everything else is there (a shortcut made anew).
+        repaired = {path: digest for digest, user, path in re.findall(r"(\w+)  \./([^/]+)/(.*)", read("files-repaired"))}
+        self.assertEqual(repaired.keys(), files.keys())
+        folder = "AppData/Local/Programs/Quillbox/"
+        self.assertEqual({p: d for p, d in repaired.items() if p.startswith(folder)},
+                         {p: d for p, d in files.items() if p.startswith(folder)})
         self.assertLessEqual({"AppData/Local/Programs/Quillbox/LICENSE.txt", "AppData/Roaming/Microsoft/Windows/"
                               "Start Menu/Programs/Quillbox.lnk", "AppData/Roaming/Microsoft/Windows/SendTo/Quillbox.lnk"},
                              set(files))
@@ -375,6 +519,12 @@ class Release(unittest.TestCase):
         # A language of neither string table gets the English one.
         self.assertEqual(read("labels"), "Copy text\nテキストをコピー\nCopy text\n")
         self.assertEqual([read("messages"), (out / "clipboard").read_bytes()], ["0\n", file.read_bytes()])
+        # Registered at install and at repair on Windows 11, with the install folder as it is;
+        # removed at each uninstall.
+        actions = dict(rows(self.tmp / "signed" / pack.msi_name("x64"), "SELECT `Action`, `Target` FROM `CustomAction`"))
+        register = actions["RegisterMenuPackage"].replace("[INSTALLDIR]", exe.removesuffix("Quillbox.exe"))
+        self.assertEqual(read("powershell"), "".join(rf"C:\windows\system32\WindowsPowerShell\v1.0\powershell.exe {c}" "\n"
+                                                     for c in (register, register, *[actions["RemoveMenuPackage"]] * 2)))
         self.assertEqual(read("files-after"), "")
         self.assertEqual(list((self.tmp / "prefix" / "drive_c" / "users").glob("*/AppData/Local/Programs")), [])
         for root in ("HKCU", "HKLM"):

@@ -58,9 +58,9 @@ QB_BUILD_PACKAGES=(cmake ninja-build g++ python3 libgtest-dev googletest mingw-w
 QB_WINE_PACKAGES=(wine wine64 fonts-wine xvfb xclip xdotool x11-utils imagemagick fonts-ipafont-gothic libx11-dev)
 # tools/wine/wine-i386 makes its i386 root with it.
 QB_I386_PACKAGES=(debootstrap)
-# tools/release: the commit's date, Authenticode signing, the installers (wixl, and libmsi from Python),
-# the winget manifests (YAML) and the check of all manifests against their schemas.
-QB_RELEASE_PACKAGES=(git osslsigncode wixl msitools gir1.2-libmsi-1.0 python3-gi python3-yaml python3-jsonschema)
+# tools/release: the commit's date, Authenticode signing (and openssl for the signer's subject), the installers
+# (wixl, and libmsi from Python), the winget manifests (YAML) and the check of all manifests against their schemas.
+QB_RELEASE_PACKAGES=(git osslsigncode openssl wixl msitools gir1.2-libmsi-1.0 python3-gi python3-yaml python3-jsonschema)
 
 # qb_build_x86_64 [TARGET...]: builds the 64-bit targets (all of them by default),
 # quietly unless the build fails.

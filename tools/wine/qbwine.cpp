@@ -22,6 +22,10 @@
 //   qbwine indirect SOURCE
 //                    writes the text that SHLoadIndirectString loads for SOURCE
 //                    ("@FILE,-ID", as a right-click entry's MUIVerb names it)
+// Copied under another name (the installer's test puts it in place of
+// powershell.exe), it stands in for that program: it appends its command line,
+// as UTF-8, and a line break to that name with .log added, beside it, and fails
+// with exit code 1.
 #include <windows.h>
 #include <shlwapi.h>
 #include <string>
@@ -179,10 +183,25 @@ int Indirect(const wchar_t* source)
     return 0;
 }
 
+int StandIn(const std::wstring& self)
+{
+    const HANDLE log = CreateFileW((self + L".log").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    const std::string line = Utf8(GetCommandLineW()) + "\n";
+    DWORD n = 0;
+    WriteFile(log, line.data(), static_cast<DWORD>(line.size()), &n, nullptr);
+    CloseHandle(log);
+    return 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    if (lstrcmpiW(PathFindFileNameW(self), L"qbwine.exe") != 0)
+        return StandIn(self);
     const std::wstring command = argc > 1 ? argv[1] : L"";
     if (command == L"keep")
         return Keep();
