@@ -42,11 +42,6 @@ FILETIME_1970 = 11644473600  # seconds from 1601, where a FILETIME starts
 SAME_VERSION = 1 | 256 | 512
 
 
-def product_version():
-    """The version as Windows Installer compares it: 1.2.2485."""
-    return ".".join(str(int(part)) for part in pack.version().split("."))
-
-
 def label_id():
     """The id of the right-click entry's label in the exe's string table."""
     header = (pack.ROOT / "resources" / "resource.h").read_text(encoding="utf-8")
@@ -55,7 +50,7 @@ def label_id():
 
 def build(out, architecture, exe, icon, epoch, version=None, menu=None):
     """menu: the paths of QuillboxMenu.dll, Quillbox.msix and Quillbox.png, or None."""
-    version = version or product_version()
+    version = version or pack.product_version()
     with tempfile.TemporaryDirectory() as folder:
         stage = Path(folder)
         (stage / "Quillbox.exe").write_bytes(exe.read_bytes())

@@ -61,7 +61,7 @@ STRINGS = {0x0C: "utf-8", 0x13: "ascii", 0x16: "ascii", 0x14: "latin-1", 0x1E: "
 
 def version():
     """Quillbox's version in the package's four parts: 1.2.2485.0 for 1.02.2485."""
-    return ".".join(str(int(part)) for part in pack.version().split(".")) + ".0"
+    return pack.product_version() + ".0"
 
 
 def der(data, at):

@@ -42,6 +42,11 @@ def version():
     return f"{part['MAJOR']}.{part['MINOR']:02d}.{part['REVISION']:04d}"
 
 
+def product_version():
+    """The version as Windows Installer compares it: 1.2.2485."""
+    return ".".join(str(int(part)) for part in version().split("."))
+
+
 def zip_name(architecture):
     return f"Quillbox-{version()}-win-{architecture}.zip"
 

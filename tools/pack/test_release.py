@@ -230,7 +230,7 @@ class Release(unittest.TestCase):
 
     def test_each_architecture_has_component_codes_of_its_own_in_every_version(self):
         # A code is one component to Windows Installer, of one bitness (Attributes 256: 64-bit).
-        major, minor, revision = msi.product_version().split(".")
+        major, minor, revision = pack.product_version().split(".")
         codes = {}
         for architecture, preset in BUILD.items():
             older = self.tmp / f"older-{architecture}.msi"
@@ -309,7 +309,7 @@ class Release(unittest.TestCase):
         namespace = "{http://schemas.microsoft.com/appx/manifest/foundation/windows10}"
         identity = manifest.find(namespace + "Identity")
         self.assertEqual((identity.get("Publisher"), identity.get("Version")),
-                         (PUBLISHER, msi.product_version() + ".0"))
+                         (PUBLISHER, pack.product_version() + ".0"))
         [clsid] = {element.get(key) for element in manifest.iter() for key in ("Clsid", "Id") if "-" in element.get(key, "")}
         self.assertIn(f"{{{clsid}}}", (ROOT / "shell" / "CopyTextCommand.cpp").read_text())
         # The signature, and the DLL's.
@@ -446,7 +446,7 @@ class Release(unittest.TestCase):
         out, file = self.tmp / "installer", self.tmp / "a file with blanks.txt"
         out.mkdir()
         file.write_bytes("Copied by the right-click entry\r\n".encode())
-        major, minor, revision = msi.product_version().split(".")
+        major, minor, revision = pack.product_version().split(".")
         msi.build(out / "older.msi", "x64", self.exe("first", "x64"), ROOT / "build" / "x86_64" / "icon" / "quillbox.ico",
                   self.epochs["first"], version=f"{major}.{minor}.{int(revision) - 1}")
         installed = [("first", "x64"), ("first", "x64"), ("first", "x86"), ("first", "x64"), ("signed", "x64")]
@@ -496,7 +496,7 @@ class Release(unittest.TestCase):
                          [f"0 1 {digest(self.exe(*package))}" for package in installed] + ["0"] * 4)
         self.assertIn("A newer version of Quillbox is already installed.", read("downgrade"))
         [app] = [a for a in read("apps").split("\n\n") if re.search(r"DisplayName +REG_SZ +Quillbox$", a, re.M)]
-        self.assertRegex(app, rf"DisplayVersion +REG_SZ +{re.escape(msi.product_version())}\n")
+        self.assertRegex(app, rf"DisplayVersion +REG_SZ +{re.escape(pack.product_version())}\n")
         files = {path: digest for digest, user, path in re.findall(r"(\w+)  \./([^/]+)/(.*)", read("files"))}
         signed = installed_files(self.tmp / "signed" / pack.msi_name("x64"))
         for name in ["Quillbox.exe"] + MENU:

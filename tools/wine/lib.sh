@@ -58,6 +58,9 @@ QB_BUILD_PACKAGES=(cmake ninja-build g++ python3 libgtest-dev googletest mingw-w
 QB_WINE_PACKAGES=(wine wine64 fonts-wine xvfb xclip xdotool x11-utils imagemagick fonts-ipafont-gothic libx11-dev)
 # tools/wine/wine-i386 makes its i386 root with it.
 QB_I386_PACKAGES=(debootstrap)
+# What each build ships (tools/release) and builds again elsewhere to compare (tools/test):
+# the 64-bit one also Windows 11's menu command.
+declare -A QB_SHIPPED=([x86_64]="Quillbox QuillboxMenu" [i686]=Quillbox)
 # tools/release: the commit's date, Authenticode signing (and openssl for the signer's subject), the installers
 # (wixl, and libmsi from Python), the winget manifests (YAML) and the check of all manifests against their schemas.
 QB_RELEASE_PACKAGES=(git osslsigncode openssl wixl msitools gir1.2-libmsi-1.0 python3-gi python3-yaml python3-jsonschema)
